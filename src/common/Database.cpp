@@ -1,0 +1,450 @@
+#include "Database.h"
+
+#include "DaoInterno.h"
+#include "modCartelle.h"
+
+#include <QAtomicInt>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QUrl>
+
+namespace lanvera::dao {
+
+namespace {
+
+QAtomicInt s_prossimaConnessione;
+
+// SELECT [t].* INTO [t] IN "file" FROM [t] <rest>
+const QRegularExpression &formaCreaTabella()
+{
+    static const QRegularExpression re(
+        QStringLiteral(R"re(^\s*SELECT\s+(?:\[([^\]]+)\]|([^\s\[\].]+))\.\*\s+INTO\s+(?:\[([^\]]+)\]|([^\s\[\]]+))\s+)re"
+                       R"re(IN\s+(?:"([^"]*)"|'([^']*)')\s+FROM\s+(?:\[([^\]]+)\]|([^\s\[\]]+))(.*)$)re"),
+        QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    return re;
+}
+
+QString primoNonVuoto(const QRegularExpressionMatch &m, int a, int b)
+{
+    return m.captured(a).isEmpty() ? m.captured(b) : m.captured(a);
+}
+
+QString uriFile(const QString &percorso, bool solaLettura)
+{
+    // mode=rw never creates a missing file, unlike a plain open.
+    return QUrl::fromLocalFile(QFileInfo(percorso).absoluteFilePath()).toString(QUrl::FullyEncoded) +
+           (solaLettura ? QStringLiteral("?mode=ro") : QStringLiteral("?mode=rw"));
+}
+
+} // namespace
+
+Errore ErroreDa(const QSqlError &errore)
+{
+    bool ok = false;
+    int codice = errore.nativeErrorCode().toInt(&ok);
+    if (!ok) {
+        codice = -1;
+    }
+    if (codice > 0) {
+        codice &= 0xff; // extended result codes carry the primary code in the low byte
+    }
+    QString testo = errore.databaseText();
+    if (testo.isEmpty()) {
+        testo = errore.driverText();
+    }
+    return {codice, testo};
+}
+
+Database::Database()
+    : m_nomeConnessione(QStringLiteral("lanvera-archivio-%1").arg(s_prossimaConnessione.fetchAndAddRelaxed(1)))
+{
+}
+
+Database::~Database()
+{
+    chiudi();
+}
+
+bool Database::fallisci(int numero, const QString &descrizione)
+{
+    m_errore = {numero, descrizione};
+    return false;
+}
+
+QSqlDatabase Database::connessione() const
+{
+    return QSqlDatabase::database(m_nomeConnessione, false);
+}
+
+bool Database::aperto() const
+{
+    return QSqlDatabase::contains(m_nomeConnessione) && connessione().isOpen();
+}
+
+void Database::impostaAttesaBlocco(int millisecondi)
+{
+    m_attesaBlocco = millisecondi;
+    if (aperto()) {
+        QSqlQuery(connessione()).exec(QStringLiteral("PRAGMA busy_timeout=%1").arg(millisecondi));
+    }
+}
+
+bool Database::apriConnessione(const QString &percorso, bool solaLettura)
+{
+    chiudi();
+    m_errore = {};
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_nomeConnessione);
+        db.setDatabaseName(uriFile(percorso, solaLettura));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(m_attesaBlocco));
+        if (!db.open()) {
+            m_errore = ErroreDa(db.lastError());
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_nomeConnessione);
+            return false;
+        }
+        // SQLite opens anything lazily: reading the schema tells a database from any other file.
+        QSqlQuery prova(db);
+        if (!prova.exec(QStringLiteral("SELECT count(*) FROM sqlite_master"))) {
+            m_errore = ErroreDa(prova.lastError());
+            prova = QSqlQuery();
+            db.close();
+            db = QSqlDatabase();
+            QSqlDatabase::removeDatabase(m_nomeConnessione);
+            return false;
+        }
+    }
+    m_percorso = percorso;
+    return true;
+}
+
+bool Database::apri(const QString &percorso, bool solaLettura)
+{
+    if (!EsisteFile(percorso)) {
+        chiudi();
+        return fallisci(ErroreFileMancante, QStringLiteral("Impossibile trovare il file '%1'.").arg(percorso));
+    }
+    return apriConnessione(percorso, solaLettura);
+}
+
+bool Database::crea(const QString &percorso, bool usaEGetta)
+{
+    chiudi();
+    if (QFileInfo::exists(percorso) || QFileInfo(percorso).isSymLink()) {
+        return fallisci(ErroreFileEsistente, QStringLiteral("Il database '%1' esiste già.").arg(percorso));
+    }
+    QFile nuovo(percorso);
+    // NewOnly refuses to follow or replace whatever appeared at that name meanwhile.
+    if (!nuovo.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        return fallisci(ErroreFileEsistente, nuovo.errorString());
+    }
+    nuovo.close();
+    if (!apriConnessione(percorso, false)) {
+        QFile::remove(percorso);
+        return false;
+    }
+    QSqlQuery q(connessione());
+    if (usaEGetta) {
+        q.exec(QStringLiteral("PRAGMA journal_mode=OFF"));
+        q.exec(QStringLiteral("PRAGMA synchronous=OFF"));
+    }
+    // Writes the header so that the file is a database even while it holds no table.
+    if (!q.exec(QStringLiteral("PRAGMA user_version=1"))) {
+        m_errore = ErroreDa(q.lastError());
+        chiudi();
+        QFile::remove(percorso);
+        return false;
+    }
+    return true;
+}
+
+void Database::chiudi()
+{
+    if (!QSqlDatabase::contains(m_nomeConnessione)) {
+        return;
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_nomeConnessione, false);
+        if (m_inTransazione) {
+            db.rollback();
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(m_nomeConnessione);
+    m_inTransazione = false;
+    m_percorso.clear();
+}
+
+bool Database::esegui(const QString &sql, const QVariantList &valori)
+{
+    m_righeInteressate = 0;
+    if (!aperto()) {
+        return fallisci(ErroreFileMancante, QStringLiteral("Database non aperto"));
+    }
+    const QRegularExpressionMatch m = formaCreaTabella().match(sql);
+    if (m.hasMatch()) {
+        const QString origine = primoNonVuoto(m, 7, 8);
+        const QString selezionata = primoNonVuoto(m, 1, 2);
+        if (selezionata.compare(origine, Qt::CaseInsensitive) != 0) {
+            return fallisci(ErroreIstruzione, QStringLiteral("Istruzione non supportata: %1").arg(sql));
+        }
+        return eseguiCreaTabella(origine, primoNonVuoto(m, 3, 4), primoNonVuoto(m, 5, 6), m.captured(9), valori);
+    }
+    QSqlQuery q(connessione());
+    if (!q.prepare(sql)) {
+        m_errore = ErroreDa(q.lastError());
+        return false;
+    }
+    for (const QVariant &v : valori) {
+        q.addBindValue(ValoreArchivio(v));
+    }
+    if (!q.exec()) {
+        m_errore = ErroreDa(q.lastError());
+        return false;
+    }
+    m_righeInteressate = q.numRowsAffected();
+    return true;
+}
+
+bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &tabellaDestinazione,
+                                 const QString &fileDestinazione, const QString &restoSql,
+                                 const QVariantList &valori)
+{
+    if (!EsisteFile(fileDestinazione)) {
+        return fallisci(ErroreFileMancante, QStringLiteral("Impossibile trovare il file '%1'.").arg(fileDestinazione));
+    }
+    QSqlDatabase db = connessione();
+    QSqlQuery q(db);
+
+    // Column definitions of the source, rebuilt for the copy: names, declared types, defaults.
+    if (!q.exec(QStringLiteral("PRAGMA main.table_info(%1)").arg(Parentesi(tabellaOrigine)))) {
+        m_errore = ErroreDa(q.lastError());
+        return false;
+    }
+    QStringList colonne;
+    QStringList chiavi;
+    while (q.next()) {
+        QString def = Parentesi(q.value(1).toString());
+        const QString tipo = q.value(2).toString();
+        if (!tipo.isEmpty()) {
+            def += QLatin1Char(' ') + tipo;
+        }
+        if (q.value(3).toInt() != 0) {
+            def += QStringLiteral(" NOT NULL");
+        }
+        if (!q.value(4).isNull()) {
+            def += QStringLiteral(" DEFAULT ") + q.value(4).toString();
+        }
+        colonne << def;
+        if (q.value(5).toInt() > 0) {
+            chiavi << Parentesi(q.value(1).toString());
+        }
+    }
+    if (colonne.isEmpty()) {
+        return fallisci(1, QStringLiteral("no such table: %1").arg(tabellaOrigine));
+    }
+    if (!chiavi.isEmpty()) {
+        colonne << QStringLiteral("PRIMARY KEY (%1)").arg(chiavi.join(QLatin1Char(',')));
+    }
+
+    if (!q.exec(QStringLiteral("ATTACH DATABASE '%1' AS lv_dest").arg(QString(fileDestinazione).replace(
+                    QLatin1Char('\''), QStringLiteral("''"))))) {
+        m_errore = ErroreDa(q.lastError());
+        return false;
+    }
+    struct Stacca
+    {
+        QSqlDatabase db;
+        ~Stacca() { QSqlQuery(db).exec(QStringLiteral("DETACH DATABASE lv_dest")); }
+    } stacca{db};
+
+    // The target of a copy is always a throwaway package file: no journal, no waiting for the disk.
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA lv_dest.journal_mode=OFF"));
+    QSqlQuery(db).exec(QStringLiteral("PRAGMA lv_dest.synchronous=OFF"));
+    QSqlQuery esiste(db);
+    esiste.prepare(QStringLiteral("SELECT 1 FROM lv_dest.sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
+    esiste.addBindValue(tabellaDestinazione);
+    if (esiste.exec() && esiste.next()) {
+        return fallisci(ErroreTabellaEsistente, QStringLiteral("La tabella '%1' esiste già.").arg(tabellaDestinazione));
+    }
+    esiste.finish();
+    if (!q.exec(QStringLiteral("CREATE TABLE lv_dest.%1 (%2)")
+                    .arg(Parentesi(tabellaDestinazione), colonne.join(QStringLiteral(", "))))) {
+        m_errore = ErroreDa(q.lastError());
+        return false;
+    }
+    QSqlQuery copia(db);
+    if (!copia.prepare(QStringLiteral("INSERT INTO lv_dest.%1 SELECT * FROM main.%2 %3")
+                           .arg(Parentesi(tabellaDestinazione), Parentesi(tabellaOrigine), restoSql))) {
+        m_errore = ErroreDa(copia.lastError());
+        return false;
+    }
+    for (const QVariant &v : valori) {
+        copia.addBindValue(ValoreArchivio(v));
+    }
+    if (!copia.exec()) {
+        m_errore = ErroreDa(copia.lastError());
+        return false;
+    }
+    m_righeInteressate = copia.numRowsAffected();
+    return true;
+}
+
+bool Database::esisteTabella(const QString &tabella) const
+{
+    if (!aperto()) {
+        return false;
+    }
+    QSqlQuery q(connessione());
+    q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name=? COLLATE NOCASE"));
+    q.addBindValue(tabella);
+    return q.exec() && q.next();
+}
+
+QStringList Database::campi(const QString &tabella) const
+{
+    QStringList nomi;
+    if (!aperto()) {
+        return nomi;
+    }
+    QSqlQuery q(connessione());
+    if (q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(Parentesi(tabella)))) {
+        while (q.next()) {
+            nomi << q.value(1).toString();
+        }
+    }
+    return nomi;
+}
+
+bool Database::esisteCampo(const QString &tabella, const QString &campo) const
+{
+    const QStringList nomi = campi(tabella);
+    return std::any_of(nomi.cbegin(), nomi.cend(),
+                       [&](const QString &n) { return n.compare(campo, Qt::CaseInsensitive) == 0; });
+}
+
+QStringList Database::tabelle() const
+{
+    QStringList nomi;
+    if (!aperto()) {
+        return nomi;
+    }
+    QSqlQuery q(connessione());
+    if (q.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite\\_%' "
+                              "ESCAPE '\\' ORDER BY name"))) {
+        while (q.next()) {
+            nomi << q.value(0).toString();
+        }
+    }
+    return nomi;
+}
+
+bool Database::iniziaTransazione()
+{
+    if (!aperto()) {
+        return fallisci(ErroreFileMancante, QStringLiteral("Database non aperto"));
+    }
+    QSqlDatabase db = connessione();
+    if (!db.transaction()) {
+        m_errore = ErroreDa(db.lastError());
+        return false;
+    }
+    m_inTransazione = true;
+    return true;
+}
+
+bool Database::confermaTransazione()
+{
+    QSqlDatabase db = connessione();
+    if (!m_inTransazione || !db.commit()) {
+        m_errore = m_inTransazione ? ErroreDa(db.lastError()) : Errore{ErroreIstruzione, QStringLiteral("Nessuna transazione")};
+        return false;
+    }
+    m_inTransazione = false;
+    return true;
+}
+
+bool Database::annullaTransazione()
+{
+    QSqlDatabase db = connessione();
+    if (!m_inTransazione) {
+        return fallisci(ErroreIstruzione, QStringLiteral("Nessuna transazione"));
+    }
+    m_inTransazione = false;
+    if (!db.rollback()) {
+        m_errore = ErroreDa(db.lastError());
+        return false;
+    }
+    return true;
+}
+
+QString Parentesi(const QString &nome)
+{
+    return QLatin1Char('[') + nome + QLatin1Char(']');
+}
+
+QString TestoDataArchivio(const QDateTime &momento)
+{
+    return momento.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+QVariant ValoreArchivio(const QVariant &valore)
+{
+    switch (valore.typeId()) {
+    case QMetaType::QDateTime:
+        return TestoDataArchivio(valore.toDateTime());
+    case QMetaType::QDate:
+        return TestoDataArchivio(valore.toDate().startOfDay());
+    case QMetaType::Bool:
+        return valore.toBool() ? -1 : 0;
+    default:
+        return valore;
+    }
+}
+
+QString ComeTesto(const QVariant &valore)
+{
+    return valore.isNull() ? QString() : valore.toString();
+}
+
+QDateTime ComeData(const QVariant &valore)
+{
+    if (valore.isNull()) {
+        return {};
+    }
+    if (valore.typeId() == QMetaType::QDateTime) {
+        return valore.toDateTime();
+    }
+    const QString testo = valore.toString().trimmed();
+    QDateTime d = QDateTime::fromString(testo, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+    if (!d.isValid()) {
+        d = QDateTime::fromString(testo, Qt::ISODate);
+    }
+    if (!d.isValid()) {
+        const QDate giorno = QDate::fromString(testo, QStringLiteral("yyyy-MM-dd"));
+        if (giorno.isValid()) {
+            d = giorno.startOfDay();
+        }
+    }
+    return d;
+}
+
+bool ComeBool(const QVariant &valore)
+{
+    if (valore.isNull()) {
+        return false;
+    }
+    if (valore.typeId() == QMetaType::QString) {
+        const QString t = valore.toString().trimmed();
+        bool ok = false;
+        const double n = t.toDouble(&ok);
+        return ok ? n != 0 : t.compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+    }
+    return valore.toDouble() != 0;
+}
+
+} // namespace lanvera::dao

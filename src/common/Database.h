@@ -1,0 +1,101 @@
+#pragma once
+
+#include <QSqlDatabase>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+namespace lanvera::dao {
+
+// A failed call: the engine's result code (SQLite's primary code, errno for files) and its text.
+struct Errore
+{
+    int numero = 0;
+    QString descrizione;
+
+    bool presente() const { return numero != 0 || !descrizione.isEmpty(); }
+    // "<number> <description>", the tail of the system's "...: Errore " texts.
+    QString testo() const { return QString::number(numero) + QLatin1Char(' ') + descrizione; }
+};
+
+// Error numbers of our own, for conditions that the engine does not report by itself.
+inline constexpr int ErroreFileMancante = 3024;   // the file is not there
+inline constexpr int ErroreFileEsistente = 3204;  // the file to create is already there
+inline constexpr int ErroreTabellaEsistente = 3010;
+inline constexpr int ErroreIstruzione = 3131;     // a statement of a form the layer does not know
+
+// An archive, the list of archives, a package database: one SQLite file opened through Qt SQL.
+// The database closes itself; every call reports through its result and ultimoErrore().
+class Database
+{
+public:
+    Database();
+    ~Database();
+    Q_DISABLE_COPY_MOVE(Database)
+
+    // Opens an existing file, shared, for reading and writing (or only reading). A missing file,
+    // a file that is not a database, a database that cannot be read: false with the reason.
+    bool apri(const QString &percorso, bool solaLettura = false);
+
+    // Creates a new, empty database file. A throwaway file (a package) is written without journal
+    // and without waiting for the disk. An existing file is never overwritten.
+    bool crea(const QString &percorso, bool usaEGetta = false);
+
+    void chiudi();
+    bool aperto() const;
+    QString percorso() const { return m_percorso; }
+
+    // How long a call waits for a lock held by another program before it fails.
+    void impostaAttesaBlocco(int millisecondi);
+
+    // Runs one statement that returns no rows, with values bound to its "?" places. Understands the
+    // make-table form  SELECT [t].* INTO [t] IN "file" FROM [t] WHERE ...  that copies rows, with the
+    // table's columns and types, into a table of the same name in another, existing database file.
+    // That file is treated as a throwaway package: it is written without journal.
+    bool esegui(const QString &sql, const QVariantList &valori = {});
+    int righeInteressate() const { return m_righeInteressate; }
+
+    bool esisteTabella(const QString &tabella) const;
+    bool esisteCampo(const QString &tabella, const QString &campo) const;
+    // Column names in the order of the table's definition; empty for a missing table.
+    QStringList campi(const QString &tabella) const;
+    QStringList tabelle() const;
+
+    bool iniziaTransazione();
+    bool confermaTransazione();
+    bool annullaTransazione();
+    bool inTransazione() const { return m_inTransazione; }
+
+    const Errore &ultimoErrore() const { return m_errore; }
+
+    // For the recordsets of this database.
+    QSqlDatabase connessione() const;
+    void registraErrore(const Errore &errore) { m_errore = errore; }
+
+private:
+    bool apriConnessione(const QString &percorso, bool solaLettura);
+    bool eseguiCreaTabella(const QString &tabellaOrigine, const QString &tabellaDestinazione,
+                           const QString &fileDestinazione, const QString &restoSql, const QVariantList &valori);
+    bool fallisci(int numero, const QString &descrizione);
+
+    QString m_nomeConnessione;
+    QString m_percorso;
+    Errore m_errore;
+    int m_righeInteressate = 0;
+    bool m_inTransazione = false;
+    int m_attesaBlocco = 5000;
+};
+
+// "[name]": a table or column name as it stands in a statement.
+QString Parentesi(const QString &nome);
+
+// Values as the archives store them: dates as "yyyy-mm-dd hh:mm:ss" text, Booleans as 0 and -1.
+QVariant ValoreArchivio(const QVariant &valore);
+QString TestoDataArchivio(const QDateTime &momento);
+// Null reads as empty text.
+QString ComeTesto(const QVariant &valore);
+// A stored date (ISO text) as a moment; invalid when the value is not a date.
+QDateTime ComeData(const QVariant &valore);
+bool ComeBool(const QVariant &valore);
+
+} // namespace lanvera::dao
