@@ -57,8 +57,7 @@ dao::Errore ErroreServer(const QSqlError &errore)
 
 ConnessioneServer::ConnessioneServer()
     : m_nomeConnessione(QStringLiteral("lanvera-server-%1").arg(s_prossimaConnessione.fetchAndAddRelaxed(1)))
-{
-}
+{}
 
 ConnessioneServer::~ConnessioneServer()
 {

@@ -22,8 +22,9 @@ QAtomicInt s_prossimaConnessione;
 const QRegularExpression &formaCreaTabella()
 {
     static const QRegularExpression re(
-        QStringLiteral(R"re(^\s*SELECT\s+(?:\[([^\]]+)\]|([^\s\[\].]+))\.\*\s+INTO\s+(?:\[([^\]]+)\]|([^\s\[\]]+))\s+)re"
-                       R"re(IN\s+(?:"([^"]*)"|'([^']*)')\s+FROM\s+(?:\[([^\]]+)\]|([^\s\[\]]+))(.*)$)re"),
+        QStringLiteral(
+            R"re(^\s*SELECT\s+(?:\[([^\]]+)\]|([^\s\[\].]+))\.\*\s+INTO\s+(?:\[([^\]]+)\]|([^\s\[\]]+))\s+)re"
+            R"re(IN\s+(?:"([^"]*)"|'([^']*)')\s+FROM\s+(?:\[([^\]]+)\]|([^\s\[\]]+))(.*)$)re"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     return re;
 }
@@ -61,8 +62,7 @@ Errore ErroreDa(const QSqlError &errore)
 
 Database::Database()
     : m_nomeConnessione(QStringLiteral("lanvera-archivio-%1").arg(s_prossimaConnessione.fetchAndAddRelaxed(1)))
-{
-}
+{}
 
 Database::~Database()
 {
@@ -211,8 +211,7 @@ bool Database::esegui(const QString &sql, const QVariantList &valori)
 }
 
 bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &tabellaDestinazione,
-                                 const QString &fileDestinazione, const QString &restoSql,
-                                 const QVariantList &valori)
+                                 const QString &fileDestinazione, const QString &restoSql, const QVariantList &valori)
 {
     if (!EsisteFile(fileDestinazione)) {
         return fallisci(ErroreFileMancante, QStringLiteral("Impossibile trovare il file '%1'.").arg(fileDestinazione));
@@ -251,8 +250,8 @@ bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &t
         colonne << QStringLiteral("PRIMARY KEY (%1)").arg(chiavi.join(QLatin1Char(',')));
     }
 
-    if (!q.exec(QStringLiteral("ATTACH DATABASE '%1' AS lv_dest").arg(QString(fileDestinazione).replace(
-                    QLatin1Char('\''), QStringLiteral("''"))))) {
+    if (!q.exec(QStringLiteral("ATTACH DATABASE '%1' AS lv_dest")
+                    .arg(QString(fileDestinazione).replace(QLatin1Char('\''), QStringLiteral("''"))))) {
         m_errore = ErroreDa(q.lastError());
         return false;
     }
@@ -361,7 +360,8 @@ bool Database::confermaTransazione()
 {
     QSqlDatabase db = connessione();
     if (!m_inTransazione || !db.commit()) {
-        m_errore = m_inTransazione ? ErroreDa(db.lastError()) : Errore{ErroreIstruzione, QStringLiteral("Nessuna transazione")};
+        m_errore = m_inTransazione ? ErroreDa(db.lastError())
+                                   : Errore{ErroreIstruzione, QStringLiteral("Nessuna transazione")};
         return false;
     }
     m_inTransazione = false;

@@ -19,10 +19,10 @@ struct Errore
 };
 
 // Error numbers of our own, for conditions that the engine does not report by itself.
-inline constexpr int ErroreFileMancante = 3024;   // the file is not there
-inline constexpr int ErroreFileEsistente = 3204;  // the file to create is already there
+inline constexpr int ErroreFileMancante = 3024;  // the file is not there
+inline constexpr int ErroreFileEsistente = 3204; // the file to create is already there
 inline constexpr int ErroreTabellaEsistente = 3010;
-inline constexpr int ErroreIstruzione = 3131;     // a statement of a form the layer does not know
+inline constexpr int ErroreIstruzione = 3131; // a statement of a form the layer does not know
 
 // An archive, the list of archives, a package database: one SQLite file opened through Qt SQL.
 // The database closes itself; every call reports through its result and ultimoErrore().

@@ -9,9 +9,9 @@ namespace lanvera::dao {
 
 namespace {
 
-constexpr int ErroreCampoMancante = 3265;  // no column of that name
-constexpr int ErroreSenzaModifica = 3020;  // a value set or written without add or edit
-constexpr int ErroreNessunaRiga = 3021;    // no current row
+constexpr int ErroreCampoMancante = 3265;   // no column of that name
+constexpr int ErroreSenzaModifica = 3020;   // a value set or written without add or edit
+constexpr int ErroreNessunaRiga = 3021;     // no current row
 constexpr int ErroreNonAggiornabile = 3027; // a recordset that cannot be written
 
 // SELECT <list> FROM <one table> ...
@@ -25,10 +25,7 @@ const QRegularExpression &formaSelezione()
 
 } // namespace
 
-Recordset::Recordset(Database &db)
-    : m_db(db)
-{
-}
+Recordset::Recordset(Database &db) : m_db(db) {}
 
 Recordset::~Recordset()
 {
@@ -210,7 +207,8 @@ QString Recordset::testo(const QString &campo) const
 bool Recordset::aggiungiNuovo()
 {
     if (m_tipo != Tipo::Dynaset) {
-        return fallisci(ErroreNonAggiornabile, QStringLiteral("Impossibile aggiornare. Database o oggetto di sola lettura."));
+        return fallisci(ErroreNonAggiornabile,
+                        QStringLiteral("Impossibile aggiornare. Database o oggetto di sola lettura."));
     }
     m_modo = Modo::Nuovo;
     m_buffer = QVector<QVariant>(m_campi.size());
@@ -221,7 +219,8 @@ bool Recordset::aggiungiNuovo()
 bool Recordset::modifica()
 {
     if (m_tipo != Tipo::Dynaset) {
-        return fallisci(ErroreNonAggiornabile, QStringLiteral("Impossibile aggiornare. Database o oggetto di sola lettura."));
+        return fallisci(ErroreNonAggiornabile,
+                        QStringLiteral("Impossibile aggiornare. Database o oggetto di sola lettura."));
     }
     if (eof()) {
         return fallisci(ErroreNessunaRiga, QStringLiteral("Nessun record corrente."));
@@ -294,7 +293,8 @@ bool Recordset::aggiorna()
             sql += QStringLiteral("DEFAULT VALUES");
         } else {
             sql += QStringLiteral("(%1) VALUES (%2)")
-                       .arg(colonne.join(QLatin1Char(',')), QStringList(colonne.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+                       .arg(colonne.join(QLatin1Char(',')),
+                            QStringList(colonne.size(), QStringLiteral("?")).join(QLatin1Char(',')));
         }
         q.prepare(sql);
         for (const QVariant &v : std::as_const(valori)) {

@@ -13,7 +13,6 @@
 
 namespace lanvera::dao {
 
-
 // The rows of one query on a Database, read one at a time (forward-only), or held with their
 // identity so that they can be edited and new rows added (dynaset). A dynaset must select from one
 // table. Field names match without regard to letter case. The recordset closes itself.

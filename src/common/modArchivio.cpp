@@ -44,8 +44,8 @@ bool scriviRigaPaziente(Database &archivio, const QString &tabella, qint32 idPaz
                  Recordset::Tipo::Dynaset, {idPaziente})) {
         return false;
     }
-    const bool ok = (rs.eof() ? rs.aggiungiNuovo() : rs.modifica()) && rs.imposta(QStringLiteral("IDPaziente"), idPaziente) &&
-                    rs.imposta(campo, valore) && rs.aggiorna();
+    const bool ok = (rs.eof() ? rs.aggiungiNuovo() : rs.modifica()) &&
+                    rs.imposta(QStringLiteral("IDPaziente"), idPaziente) && rs.imposta(campo, valore) && rs.aggiorna();
     return ok;
 }
 
@@ -135,12 +135,12 @@ bool CreaDatabaseSync(const QString &percorso, QString *errore)
 bool CreaFileGruppo(const QString &percorso, QString *errore)
 {
     Database db;
-    const bool ok =
-        db.crea(percorso) &&
-        db.esegui(QStringLiteral("CREATE TABLE Account(Nome TEXT PRIMARY KEY COLLATE NOCASE, Impronta TEXT NOT NULL)")) &&
-        db.esegui(QStringLiteral("INSERT INTO Account VALUES (?, ?), (?, ?)"),
-                  {UtenteJet(), impronta(UtenteJet(), PasswordJet()), UtenteJetEsclusivo(),
-                   impronta(UtenteJetEsclusivo(), PasswordJetEsclusivo())});
+    const bool ok = db.crea(percorso) &&
+                    db.esegui(QStringLiteral(
+                        "CREATE TABLE Account(Nome TEXT PRIMARY KEY COLLATE NOCASE, Impronta TEXT NOT NULL)")) &&
+                    db.esegui(QStringLiteral("INSERT INTO Account VALUES (?, ?), (?, ?)"),
+                              {UtenteJet(), impronta(UtenteJet(), PasswordJet()), UtenteJetEsclusivo(),
+                               impronta(UtenteJetEsclusivo(), PasswordJetEsclusivo())});
     if (!ok) {
         if (errore) {
             *errore = db.ultimoErrore().testo();
@@ -169,10 +169,11 @@ bool PreparaMotore(const QString &cartellaDati, const QString &cartellaProgramma
     if (!gruppo.apri(copia, true)) {
         return fallisci(QStringLiteral("File di gruppo di lavoro: Errore ") + gruppo.ultimoErrore().testo());
     }
-    for (const auto &[utente, password] : {std::pair{UtenteJet(), PasswordJet()},
-                                           std::pair{UtenteJetEsclusivo(), PasswordJetEsclusivo()}}) {
+    for (const auto &[utente, password] :
+         {std::pair{UtenteJet(), PasswordJet()}, std::pair{UtenteJetEsclusivo(), PasswordJetEsclusivo()}}) {
         Recordset rs(gruppo);
-        if (!rs.apri(QStringLiteral("SELECT Impronta FROM Account WHERE Nome=?"), Recordset::Tipo::SoloAvanti, {utente}) ||
+        if (!rs.apri(QStringLiteral("SELECT Impronta FROM Account WHERE Nome=?"), Recordset::Tipo::SoloAvanti,
+                     {utente}) ||
             rs.eof() || rs.testo(QStringLiteral("Impronta")) != impronta(utente, password)) {
             return fallisci(QStringLiteral("Nome utente o password non validi per l'account '%1'.").arg(utente));
         }

@@ -123,7 +123,8 @@ bool PreparaCartellaPrivata(const QString &cartella, QString *errore)
     if (::mkdir(nome.constData(), 0700) != 0 && errno != EEXIST) {
         return fallisci(QStringLiteral("Errore %1 %2").arg(errno).arg(QString::fromLocal8Bit(std::strerror(errno))));
     }
-    struct stat st {};
+    struct stat st
+    {};
     if (::lstat(nome.constData(), &st) != 0) {
         return fallisci(QStringLiteral("Errore %1 %2").arg(errno).arg(QString::fromLocal8Bit(std::strerror(errno))));
     }

@@ -5,8 +5,8 @@
 namespace lanvera {
 
 // Shell special-folder numbers the programs ask for.
-inline constexpr int CartellaDatiComuni = 35;  // common application data
-inline constexpr int CartellaDatiUtente = 26;  // the user's application data
+inline constexpr int CartellaDatiComuni = 35; // common application data
+inline constexpr int CartellaDatiUtente = 26; // the user's application data
 
 // The folder the running program (or, for the plug-in, its library) lives in.
 QString CartellaProgramma();

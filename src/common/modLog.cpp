@@ -67,8 +67,8 @@ QString FileLogArchivio(const QString &cartellaArchivio)
     return cartellaArchivio + QStringLiteral("/Lanvera.log");
 }
 
-QString ScriviLogArchivio(const QString &cartellaArchivio, const QString &messaggio, bool errore,
-                          QLatin1StringView tag, const QDateTime &quando)
+QString ScriviLogArchivio(const QString &cartellaArchivio, const QString &messaggio, bool errore, QLatin1StringView tag,
+                          const QDateTime &quando)
 {
     const QString voce = FormattaVoceLog(messaggio, errore, tag, quando);
     AccodaVoceLog(FileLogArchivio(cartellaArchivio), voce);

@@ -30,7 +30,6 @@ QString FileLogArchivio(const QString &cartellaArchivio);
 
 // Writes one archive-log entry and returns it as written (what the engine passes on to its window).
 QString ScriviLogArchivio(const QString &cartellaArchivio, const QString &messaggio, bool errore,
-                          QLatin1StringView tag = TagSync,
-                          const QDateTime &quando = QDateTime::currentDateTime());
+                          QLatin1StringView tag = TagSync, const QDateTime &quando = QDateTime::currentDateTime());
 
 } // namespace lanvera
