@@ -1,0 +1,312 @@
+#include "Database.h"
+#include "Recordset.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace lanvera::dao;
+
+namespace {
+
+QByteArray impronta(const QString &percorso)
+{
+    QFile f(percorso);
+    f.open(QIODevice::ReadOnly);
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256);
+}
+
+class DaoTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_archivio = m_dir.filePath(QStringLiteral("Archivio.mdb"));
+        Database db;
+        ASSERT_TRUE(db.crea(m_archivio));
+        ASSERT_TRUE(db.esegui(QStringLiteral(
+            "CREATE TABLE tblDiario (ID INTEGER PRIMARY KEY AUTOINCREMENT, GUID VARCHAR(38), IDPaziente INTEGER, "
+            "Data DATETIME, Testo TEXT, Urgente INTEGER, ToSend INTEGER NOT NULL DEFAULT 0, Peso REAL)")));
+        ASSERT_TRUE(
+            db.esegui(QStringLiteral("CREATE TABLE [tbldiario pip] (ID INTEGER PRIMARY KEY, IDPaziente INTEGER, "
+                                     "Nota TEXT)")));
+        for (int i = 1; i <= 6; ++i) {
+            ASSERT_TRUE(
+                db.esegui(QStringLiteral("INSERT INTO tblDiario (GUID, IDPaziente, Data, Testo, Urgente, Peso) "
+                                         "VALUES (?, ?, ?, ?, ?, ?)"),
+                          {QStringLiteral("{G%1}").arg(i), i % 2 + 1, QDateTime(QDate(2026, 1, i), QTime(8, 30)),
+                           QStringLiteral("riga %1").arg(i), i == 3, 70.5 + i}));
+        }
+        ASSERT_TRUE(db.esegui(QStringLiteral("INSERT INTO [tbldiario pip] VALUES (1, 2, 'l''altra')")));
+    }
+
+    QTemporaryDir m_dir;
+    QString m_archivio;
+};
+
+TEST_F(DaoTest, OpeningWhatIsNotAnArchiveFailsAndChangesNothing)
+{
+    Database db;
+    const QString mancante = m_dir.filePath(QStringLiteral("Manca.mdb"));
+    EXPECT_FALSE(db.apri(mancante));
+    EXPECT_EQ(db.ultimoErrore().numero, ErroreFileMancante);
+    EXPECT_FALSE(QFile::exists(mancante)) << "opening must never create the file";
+
+    const QString testo = m_dir.filePath(QStringLiteral("Note.mdb"));
+    {
+        QFile f(testo);
+        f.open(QIODevice::WriteOnly);
+        f.write(QByteArray("Questo non e' un archivio, solo testo.\n").repeated(200));
+    }
+    const QByteArray prima = impronta(testo);
+    EXPECT_FALSE(db.apri(testo));
+    EXPECT_EQ(db.ultimoErrore().numero, 26); // SQLite: file is not a database
+    EXPECT_FALSE(db.ultimoErrore().descrizione.isEmpty());
+    EXPECT_EQ(impronta(testo), prima);
+    EXPECT_FALSE(db.aperto());
+
+    EXPECT_FALSE(db.crea(m_archivio)) << "an existing file is never overwritten";
+    EXPECT_EQ(db.ultimoErrore().numero, ErroreFileEsistente);
+}
+
+TEST_F(DaoTest, ForwardOnlyReadsRowsInOrderWithValuesAsStored)
+{
+    Database db;
+    ASSERT_TRUE(db.apri(m_archivio));
+    Recordset rs(db);
+    ASSERT_TRUE(rs.apri(QStringLiteral("SELECT * FROM tblDiario WHERE IDPaziente=? ORDER BY ID"),
+                        Recordset::Tipo::SoloAvanti, {2}));
+    QStringList testi;
+    for (; !rs.eof(); rs.muoviProssimo()) {
+        testi << rs.testo(QStringLiteral("testo")); // field names match without case
+    }
+    EXPECT_EQ(testi, (QStringList{QStringLiteral("riga 1"), QStringLiteral("riga 3"), QStringLiteral("riga 5")}));
+
+    ASSERT_TRUE(rs.apri(QStringLiteral("SELECT Data, Urgente FROM tblDiario WHERE ID=3")));
+    EXPECT_EQ(rs.testo(QStringLiteral("Data")), QStringLiteral("2026-01-03 08:30:00"));
+    EXPECT_EQ(ComeData(rs.valore(QStringLiteral("Data"))), QDateTime(QDate(2026, 1, 3), QTime(8, 30)));
+    EXPECT_EQ(rs.valore(QStringLiteral("Urgente")).toInt(), -1);
+    EXPECT_FALSE(rs.haCampo(QStringLiteral("Manca")));
+    EXPECT_FALSE(rs.valore(QStringLiteral("Manca")).isValid());
+
+    EXPECT_FALSE(rs.apri(QStringLiteral("SELECT * FROM NonEsiste")));
+    EXPECT_EQ(rs.ultimoErrore().numero, 1);
+}
+
+TEST_F(DaoTest, DynasetAddsAndEditsRowsAndShowsTheNewCounter)
+{
+    Database db;
+    ASSERT_TRUE(db.apri(m_archivio));
+    Recordset rs(db);
+    ASSERT_TRUE(rs.apri(QStringLiteral("Select * from tblDiario Where GUID=?"), Recordset::Tipo::Dynaset,
+                        {QStringLiteral("{NUOVO}")}));
+    ASSERT_TRUE(rs.eof());
+    ASSERT_TRUE(rs.aggiungiNuovo());
+    ASSERT_TRUE(rs.imposta(QStringLiteral("GUID"), QStringLiteral("{NUOVO}")));
+    ASSERT_TRUE(rs.imposta(QStringLiteral("Testo"), QStringLiteral("l'apostrofo \\ e\r\nun a capo, àèì")));
+    ASSERT_TRUE(rs.imposta(QStringLiteral("Urgente"), true));
+    EXPECT_FALSE(rs.imposta(QStringLiteral("Inesistente"), 1));
+    ASSERT_TRUE(rs.aggiorna());
+    EXPECT_EQ(rs.valore(QStringLiteral("ID")).toInt(), 7);
+    EXPECT_EQ(rs.valore(QStringLiteral("ToSend")).toInt(), 0) << "column default shows after the write";
+    EXPECT_EQ(rs.valore(QStringLiteral("Urgente")).toInt(), -1);
+
+    ASSERT_TRUE(rs.modifica());
+    ASSERT_TRUE(rs.imposta(QStringLiteral("Peso"), QVariant()));
+    ASSERT_TRUE(rs.imposta(QStringLiteral("Data"), QDateTime(QDate(2026, 12, 6), QTime(9, 15, 30))));
+    ASSERT_TRUE(rs.aggiorna());
+
+    Recordset verifica(db);
+    ASSERT_TRUE(verifica.apri(QStringLiteral("SELECT * FROM tblDiario WHERE ID=7")));
+    EXPECT_EQ(verifica.testo(QStringLiteral("Testo")), QStringLiteral("l'apostrofo \\ e\r\nun a capo, àèì"));
+    EXPECT_TRUE(verifica.valore(QStringLiteral("Peso")).isNull());
+    EXPECT_EQ(verifica.testo(QStringLiteral("Data")), QStringLiteral("2026-12-06 09:15:30"));
+
+    // nothing is written without add or edit, nor through a forward-only recordset
+    EXPECT_FALSE(rs.imposta(QStringLiteral("Testo"), QStringLiteral("x")));
+    EXPECT_FALSE(verifica.aggiungiNuovo());
+}
+
+TEST_F(DaoTest, DynasetOnATableWithABlankInItsName)
+{
+    Database db;
+    ASSERT_TRUE(db.apri(m_archivio));
+    Recordset rs(db);
+    ASSERT_TRUE(rs.apri(QStringLiteral("select * from [tbldiario pip] where IDPaziente=2"), Recordset::Tipo::Dynaset));
+    ASSERT_EQ(rs.conteggio(), 1);
+    ASSERT_TRUE(rs.modifica());
+    ASSERT_TRUE(rs.imposta(QStringLiteral("Nota"), QStringLiteral("cambiata")));
+    ASSERT_TRUE(rs.aggiorna());
+    EXPECT_TRUE(db.esisteTabella(QStringLiteral("TBLDIARIO PIP")));
+    EXPECT_EQ(db.campi(QStringLiteral("tbldiario pip")),
+              (QStringList{QStringLiteral("ID"), QStringLiteral("IDPaziente"), QStringLiteral("Nota")}));
+    EXPECT_TRUE(db.esisteCampo(QStringLiteral("tblDiario"), QStringLiteral("guid")));
+    EXPECT_FALSE(db.esisteCampo(QStringLiteral("tblDiario"), QStringLiteral("Nota")));
+    EXPECT_FALSE(db.esisteCampo(QStringLiteral("Manca"), QStringLiteral("ID")));
+}
+
+TEST_F(DaoTest, MakeTableCopiesOnePatientsRowsWithColumnsAndTypes)
+{
+    const QString pacchetto = m_dir.filePath(QStringLiteral("Cartella.mdb"));
+    {
+        Database p;
+        ASSERT_TRUE(p.crea(pacchetto, true));
+    }
+    Database db;
+    ASSERT_TRUE(db.apri(m_archivio));
+    ASSERT_TRUE(db.esegui(QStringLiteral("SELECT [tblDiario].* INTO [tblDiario] IN \"%1\" FROM [tblDiario] WHERE "
+                                         "IDPaziente=2")
+                              .arg(pacchetto)));
+    EXPECT_EQ(db.righeInteressate(), 3);
+    ASSERT_TRUE(db.esegui(
+        QStringLiteral("select [tbldiario pip].* into [tbldiario pip] in '%1' from [tbldiario pip] where IDPaziente=2")
+            .arg(pacchetto)));
+    // a second copy of the same table is refused, as the table is there already
+    EXPECT_FALSE(db.esegui(QStringLiteral("SELECT [tblDiario].* INTO [tblDiario] IN \"%1\" FROM [tblDiario] WHERE "
+                                          "IDPaziente=1")
+                               .arg(pacchetto)));
+    EXPECT_EQ(db.ultimoErrore().numero, ErroreTabellaEsistente);
+    EXPECT_FALSE(db.esegui(QStringLiteral("SELECT [tblDiario].* INTO [tblDiario] IN \"%1\" FROM [tblDiario]")
+                               .arg(m_dir.filePath(QStringLiteral("manca.mdb")))));
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("manca.mdb"))));
+    db.chiudi();
+
+    Database p;
+    ASSERT_TRUE(p.apri(pacchetto));
+    EXPECT_EQ(p.tabelle(), (QStringList{QStringLiteral("tblDiario"), QStringLiteral("tbldiario pip")}));
+    EXPECT_EQ(p.campi(QStringLiteral("tblDiario")),
+              (QStringList{QStringLiteral("ID"), QStringLiteral("GUID"), QStringLiteral("IDPaziente"),
+                           QStringLiteral("Data"), QStringLiteral("Testo"), QStringLiteral("Urgente"),
+                           QStringLiteral("ToSend"), QStringLiteral("Peso")}));
+    QSqlQuery tipi(p.connessione());
+    ASSERT_TRUE(tipi.exec(QStringLiteral("PRAGMA table_info(tblDiario)")));
+    QStringList dichiarati;
+    while (tipi.next()) {
+        dichiarati << tipi.value(2).toString();
+    }
+    EXPECT_EQ(dichiarati, (QStringList{QStringLiteral("INTEGER"), QStringLiteral("VARCHAR(38)"),
+                                       QStringLiteral("INTEGER"), QStringLiteral("DATETIME"), QStringLiteral("TEXT"),
+                                       QStringLiteral("INTEGER"), QStringLiteral("INTEGER"), QStringLiteral("REAL")}));
+    Recordset rs(p);
+    ASSERT_TRUE(rs.apri(QStringLiteral("SELECT * FROM tblDiario ORDER BY ID")));
+    QList<int> id;
+    for (; !rs.eof(); rs.muoviProssimo()) {
+        id << rs.valore(QStringLiteral("ID")).toInt();
+        EXPECT_EQ(rs.valore(QStringLiteral("IDPaziente")).toInt(), 2);
+    }
+    EXPECT_EQ(id, (QList<int>{1, 3, 5}));
+    ASSERT_TRUE(rs.apri(QStringLiteral("SELECT Nota FROM [tbldiario pip]")));
+    EXPECT_EQ(rs.testo(QStringLiteral("Nota")), QStringLiteral("l'altra"));
+}
+
+TEST_F(DaoTest, RolledBackTransactionLeavesNoTrace)
+{
+    const QByteArray prima = impronta(m_archivio);
+    {
+        Database db;
+        ASSERT_TRUE(db.apri(m_archivio));
+        ASSERT_TRUE(db.iniziaTransazione());
+        ASSERT_TRUE(db.esegui(QStringLiteral("DELETE FROM tblDiario")));
+        ASSERT_TRUE(db.esegui(QStringLiteral("UPDATE [tbldiario pip] SET Nota='x'")));
+        ASSERT_TRUE(db.annullaTransazione());
+        ASSERT_TRUE(db.iniziaTransazione());
+        ASSERT_TRUE(db.esegui(QStringLiteral("DELETE FROM tblDiario")));
+        // closing with a transaction open rolls it back
+    }
+    EXPECT_EQ(impronta(m_archivio), prima);
+
+    Database db;
+    ASSERT_TRUE(db.apri(m_archivio));
+    ASSERT_TRUE(db.iniziaTransazione());
+    ASSERT_TRUE(db.esegui(QStringLiteral("DELETE FROM tblDiario WHERE ID=1")));
+    ASSERT_TRUE(db.confermaTransazione());
+    Recordset rs(db);
+    ASSERT_TRUE(rs.apri(QStringLiteral("SELECT count(*) AS n FROM tblDiario")));
+    EXPECT_EQ(rs.valore(QStringLiteral("n")).toInt(), 5);
+}
+
+TEST_F(DaoTest, LockedArchiveGivesAClearReasonAndChangesNothing)
+{
+    // Another program holds the archive's write lock for the whole test.
+    QSqlDatabase altro = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("altro-programma"));
+    altro.setDatabaseName(m_archivio);
+    ASSERT_TRUE(altro.open());
+    QSqlQuery blocco(altro);
+    ASSERT_TRUE(blocco.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+
+    {
+        Database db;
+        db.impostaAttesaBlocco(200);
+        // opening (reading the schema) already meets the lock
+        if (db.apri(m_archivio)) {
+            EXPECT_FALSE(db.esegui(QStringLiteral("DELETE FROM tblDiario")));
+        }
+        EXPECT_EQ(db.ultimoErrore().numero, 5); // SQLite: database is locked
+        EXPECT_FALSE(db.ultimoErrore().descrizione.isEmpty());
+    }
+    ASSERT_TRUE(blocco.exec(QStringLiteral("ROLLBACK")));
+    blocco = QSqlQuery();
+    altro.close();
+    altro = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("altro-programma"));
+
+    Database db;
+    ASSERT_TRUE(db.apri(m_archivio));
+    Recordset rs(db);
+    ASSERT_TRUE(rs.apri(QStringLiteral("SELECT count(*) AS n FROM tblDiario")));
+    EXPECT_EQ(rs.valore(QStringLiteral("n")).toInt(), 6);
+}
+
+TEST_F(DaoTest, ReadOnlyArchiveRefusesWrites)
+{
+    const QByteArray prima = impronta(m_archivio);
+    Database db;
+    ASSERT_TRUE(db.apri(m_archivio, true));
+    EXPECT_FALSE(db.esegui(QStringLiteral("DELETE FROM tblDiario")));
+    EXPECT_EQ(db.ultimoErrore().numero, 8); // SQLite: attempt to write a readonly database
+    db.chiudi();
+    EXPECT_EQ(impronta(m_archivio), prima);
+}
+
+TEST_F(DaoTest, ArchiveInAReadOnlyFolderCannotBeChanged)
+{
+    if (::geteuid() == 0) {
+        GTEST_SKIP() << "folder permissions do not bind the superuser";
+    }
+    const QByteArray prima = impronta(m_archivio);
+    QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::ExeOwner);
+    QFile::setPermissions(m_archivio, QFile::ReadOwner);
+    {
+        Database db;
+        if (db.apri(m_archivio)) {
+            EXPECT_FALSE(db.esegui(QStringLiteral("DELETE FROM tblDiario")));
+        }
+        EXPECT_FALSE(db.ultimoErrore().descrizione.isEmpty());
+    }
+    QFile::setPermissions(m_dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QFile::setPermissions(m_archivio, QFile::ReadOwner | QFile::WriteOwner);
+    EXPECT_EQ(impronta(m_archivio), prima);
+}
+
+TEST(DaoValoriTest, ValuesAreStoredAsTheArchivesStoreThem)
+{
+    EXPECT_EQ(ValoreArchivio(QDateTime(QDate(2026, 2, 3), QTime(4, 5, 6))).toString(),
+              QStringLiteral("2026-02-03 04:05:06"));
+    EXPECT_EQ(ValoreArchivio(QDate(2026, 2, 3)).toString(), QStringLiteral("2026-02-03 00:00:00"));
+    EXPECT_EQ(ValoreArchivio(true).toInt(), -1);
+    EXPECT_EQ(ValoreArchivio(false).toInt(), 0);
+    EXPECT_TRUE(ComeTesto(QVariant()).isEmpty());
+    EXPECT_FALSE(ComeData(QStringLiteral("non una data")).isValid());
+    EXPECT_EQ(ComeData(QStringLiteral("2026-02-03")), QDate(2026, 2, 3).startOfDay());
+    EXPECT_TRUE(ComeBool(-1));
+    EXPECT_TRUE(ComeBool(QStringLiteral("1")));
+    EXPECT_FALSE(ComeBool(QVariant()));
+    EXPECT_FALSE(ComeBool(0));
+}
+
+} // namespace
