@@ -1,0 +1,71 @@
+#include "modCodiceFiscale.h"
+
+#include <QDate>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+using namespace lanvera::host;
+
+TEST(HostCodiceFiscaleTest, PublishedCodesHaveTheirCheckCharacter)
+{
+    EXPECT_EQ(CarattereControllo(u"RSSMRA85T10A562"_s), u'S');
+    EXPECT_EQ(CarattereControllo(u"MRTMTT25D09F205"_s), u'Z');
+    EXPECT_TRUE(CodiceFiscaleValido(u"RSSMRA85T10A562S"_s));
+    EXPECT_TRUE(CodiceFiscaleValido(u"MRTMTT25D09F205Z"_s));
+}
+
+TEST(HostCodiceFiscaleTest, BuiltFromThePersonalData)
+{
+    EXPECT_EQ(CalcolaCodiceFiscale(u"Rossi"_s, u"Mario"_s, QDate(1985, 12, 10), u'M', u"A562"_s),
+              u"RSSMRA85T10A562S"_s);
+    // Women: day plus 40; the month letter skips F, G, I, N, O, Q.
+    const QString anna = CalcolaCodiceFiscale(u"Bianchi"_s, u"Anna"_s, QDate(1990, 6, 5), u'F', u"F205"_s);
+    EXPECT_EQ(anna.left(11), u"BNCNNA90H45"_s);
+    EXPECT_TRUE(CodiceFiscaleValido(anna));
+    const QString ottobre = CalcolaCodiceFiscale(u"Rossi"_s, u"Mario"_s, QDate(2001, 10, 31), u'M', u"h501"_s);
+    EXPECT_EQ(ottobre.mid(6, 9), u"01R31H501"_s);
+    EXPECT_TRUE(CodiceFiscaleValido(ottobre));
+    EXPECT_TRUE(CalcolaCodiceFiscale(u"Rossi"_s, u"Mario"_s, QDate(), u'M', u"H501"_s).isEmpty());
+}
+
+TEST(HostCodiceFiscaleTest, NameLettersFollowTheConsonantRules)
+{
+    struct Caso
+    {
+        QString testo;
+        bool nome;
+        QString atteso;
+    };
+    const Caso casi[] = {
+        {u"Gianfranco"_s, true, u"GFR"_s},  // four or more consonants: first, third, fourth
+        {u"Gianfranco"_s, false, u"GNF"_s}, // a surname always takes the first three
+        {u"Fo"_s, false, u"FOX"_s},         // short: vowels, then X
+        {u"Re"_s, false, u"REX"_s},         {u"D'Angelo"_s, false, u"DNG"_s}, // apostrophe ignored
+        {u"De Luca"_s, false, u"DLC"_s},                                      // blank ignored
+        {u"Lucà"_s, false, u"LCU"_s},                                         // accent dropped
+        {u"Nicolò"_s, true, u"NCL"_s},      {u"Ada"_s, true, u"DAA"_s},
+        {u"Iole"_s, true, u"LIO"_s},        {u"Pier Paolo"_s, true, u"PPL"_s},
+    };
+    for (const Caso &caso : casi) {
+        EXPECT_EQ(CodiceNominativo(caso.testo, caso.nome), caso.atteso) << caso.testo.toStdString();
+    }
+}
+
+TEST(HostCodiceFiscaleTest, AnySingleChangeIsCaught)
+{
+    const QString buono = u"RSSMRA85T10A562S"_s;
+    for (int i = 0; i < buono.size(); ++i) {
+        QString alterato = buono;
+        const QChar c = buono.at(i);
+        // Another character of the same kind, so that only the check character can tell.
+        alterato[i] = c.isDigit() ? QChar(u'0' + (c.unicode() - u'0' + 3) % 10)
+                                  : (i == 8 ? QChar(u'A') : QChar(u'A' + (c.unicode() - u'A' + 1) % 26));
+        EXPECT_FALSE(CodiceFiscaleValido(alterato)) << alterato.toStdString();
+    }
+    EXPECT_FALSE(CodiceFiscaleValido(u"RSSMRA85T10A562"_s));
+    EXPECT_FALSE(CodiceFiscaleValido(u"rssmra85t10a562s"_s));
+    EXPECT_FALSE(CodiceFiscaleValido(u"RSSMRA85T35A562S"_s)); // no day 35, for men or women
+    EXPECT_TRUE(CarattereControllo(u"RSSMRA85T10A56"_s).isNull());
+    EXPECT_TRUE(CarattereControllo(u"RSSMRA85T10A56?"_s).isNull());
+}
