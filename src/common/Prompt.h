@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QString>
+
+namespace lanvera {
+
+// A message box the engines need answered: the programs show a real one, headless runs and tests
+// answer through their own implementation.
+class Prompt
+{
+public:
+    enum class Icona
+    {
+        Informazione,
+        Domanda,
+        Esclamazione,
+        Critico
+    };
+    enum class Pulsanti
+    {
+        Ok,
+        SiNo
+    };
+    enum class Risposta
+    {
+        Ok,
+        Si,
+        No
+    };
+
+    struct Messaggio
+    {
+        QString titolo;
+        QString testo;
+        Icona icona = Icona::Informazione;
+        Pulsanti pulsanti = Pulsanti::Ok;
+        Risposta predefinita = Risposta::Ok;
+    };
+
+    virtual ~Prompt() = default;
+    virtual Risposta chiedi(const Messaggio &messaggio) = 0;
+    // A file name to save to (the save dialog: it asks before overwriting); empty when cancelled.
+    virtual QString fileDaSalvare(const QString &titolo, const QString &filtro) = 0;
+
+    // A confirmation: question icon, Yes and No, No as the default.
+    Risposta conferma(const QString &titolo, const QString &testo)
+    {
+        return chiedi({titolo, testo, Icona::Domanda, Pulsanti::SiNo, Risposta::No});
+    }
+};
+
+// Nobody is there to answer: every message gets its default button.
+class PromptNonPresidiato : public Prompt
+{
+public:
+    Risposta chiedi(const Messaggio &messaggio) override { return messaggio.predefinita; }
+    QString fileDaSalvare(const QString &, const QString &) override { return {}; }
+};
+
+} // namespace lanvera
