@@ -1,0 +1,401 @@
+#include "clsSincronizza.h"
+
+#include "ConnessioneServer.h"
+#include "Recordset.h"
+#include "modArchivio.h"
+#include "modCartelle.h"
+#include "modLog.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QThread>
+#include <QVersionNumber>
+
+Q_LOGGING_CATEGORY(lcEngine, "lanvera.sync.engine")
+
+using lanvera::dao::ComeBool;
+using lanvera::dao::ComeData;
+using lanvera::dao::ComeTesto;
+using lanvera::dao::Recordset;
+
+namespace {
+
+constexpr int ErroreChiaveDoppia = 457;
+
+// The archive's patients that take part in the network, with the latest start and end of their
+// care relationship and the reason of the last one. Downloaded colleagues' patients (UIDCMedico
+// filled in) are left out.
+QString queryPazientiLocali(bool conSole)
+{
+    const QString allineato =
+        conSole ? QStringLiteral("(SELECT Allineato FROM SOLE_tblAllineati WHERE IDPaziente=tblAnagrafica.ID LIMIT 1)")
+                : QStringLiteral("1");
+    return QStringLiteral(
+               "SELECT ID,GUID,Cognome,Nome,Tessera,CodiceFiscale,Sesso,Indirizzo,[Città],CAP,Provincia,DataNascita,"
+               "LuogoNascita,Telefono,USL,Medico,Proprio,"
+               " (SELECT Max(DataInizio) FROM tblRapporti WHERE IDPaziente=tblAnagrafica.ID) AS DataInizio,"
+               " (SELECT Max(DataFine) FROM tblRapporti WHERE IDPaziente=tblAnagrafica.ID) AS DataFine,"
+               " (SELECT Motivo FROM tblRapporti WHERE IDPaziente=tblAnagrafica.ID ORDER BY ID DESC LIMIT 1)"
+               " AS MotivoRevoca,"
+               " %1 AS Allineato,"
+               " (SELECT IDUpdate FROM QUOR_tblUpdate WHERE IDPaziente=tblAnagrafica.ID LIMIT 1) AS IDUpdate"
+               " FROM tblAnagrafica WHERE ((UIDCMedico='') OR (UIDCMedico IS NULL))"
+               " ORDER BY Cognome COLLATE NOCASE, Nome COLLATE NOCASE, ID")
+        .arg(allineato);
+}
+
+// A date of birth as "dd/mm/yyyy", from a stored date or from text already in that form.
+QString dataNascita(const QVariant &valore)
+{
+    const QDateTime d = ComeData(valore);
+    return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : ComeTesto(valore);
+}
+
+QString giorno(const QDateTime &d)
+{
+    return d.toString(QStringLiteral("yyyyMMdd"));
+}
+
+} // namespace
+
+clsSincronizza::clsSincronizza(QObject *parent) : QObject(parent)
+{
+    m_stato.log = [this](const QString &messaggio, bool errore) { ScriviLogArchivio(messaggio, errore); };
+    m_stato.attendiEventi = [] { QCoreApplication::processEvents(); };
+}
+
+clsSincronizza::~clsSincronizza() = default;
+
+void clsSincronizza::Init(lanvera::ConnessioneServer &serverDB)
+{
+    m_server = &serverDB;
+}
+
+QString clsSincronizza::RigaAvvio()
+{
+    const QVersionNumber versione = QVersionNumber::fromString(QStringLiteral(LANVERA_VERSION));
+    return QStringLiteral("Avvio Sincronizzazione V.%1.%2.%3")
+        .arg(versione.majorVersion())
+        .arg(versione.minorVersion())
+        .arg(versione.microVersion());
+}
+
+QString clsSincronizza::ChiavePaziente(const QString &cf, const QString &cognome, const QString &nome)
+{
+    return (cf.trimmed() + QLatin1Char(';') + cognome.trimmed() + QLatin1Char(';') + nome.trimmed()).toLower();
+}
+
+void clsSincronizza::ScriviLogArchivio(const QString &messaggio, bool errore)
+{
+    if (errore) {
+        ++m_errori;
+    }
+    const QString voce =
+        lanvera::ScriviLogArchivio(m_cartellaArchivio, messaggio, errore, lanvera::TagSync, m_adesso());
+    Q_EMIT Log(voce);
+    QCoreApplication::processEvents();
+    QThread::msleep(1);
+}
+
+void clsSincronizza::Annulla()
+{
+    m_stato.annullato = true;
+    ScriviLogArchivio(QStringLiteral("Richiesta annullamento da parte dell'utente"), true);
+}
+
+bool clsSincronizza::nonGestito(const QString &operazione, const lanvera::dao::Errore &errore)
+{
+    m_erroreNonGestito = operazione + QStringLiteral(": Errore ") + errore.testo();
+    qCWarning(lcEngine) << m_erroreNonGestito;
+    return false;
+}
+
+bool clsSincronizza::Sincronizza(const QString &fileName)
+{
+    bool risultato = false;
+    m_stato.messaggioErrore.clear();
+    m_stato.annullato = false;
+    m_stato.reinviaCartella = false;
+    m_errori = 0;
+    m_erroreNonGestito.clear();
+    m_idGruppo = m_progressivo = m_idMedico = 0;
+    m_cfMedico.clear();
+    m_passwordSync.clear();
+    m_pazientiServer.svuota();
+    m_pazientiLocali.svuota();
+
+    auto fallisci = [this] {
+        m_archivio.chiudi();
+        m_stato.archivio = nullptr;
+        return false;
+    };
+
+    QString errore;
+    if (!lanvera::PreparaCartellaPrivata(lanvera::CartellaTemp() + QStringLiteral("/Sync"), &errore)) {
+        m_erroreNonGestito = QStringLiteral("Cartella di lavoro: ") + errore;
+        return fallisci();
+    }
+    m_cartellaArchivio = lanvera::CartellaArchivio(fileName);
+    if (!m_archivio.apri(fileName)) {
+        nonGestito(QStringLiteral("Apertura archivio"), m_archivio.ultimoErrore());
+        return fallisci();
+    }
+    m_stato.archivio = &m_archivio;
+    m_haSole = lanvera::HaSole(m_archivio);
+
+    const QString avvio = RigaAvvio();
+    ScriviLogArchivio(avvio);
+    ScriviLogArchivio(QString(avvio.size(), QLatin1Char('-')));
+    ScriviLogArchivio(QStringLiteral("Accesso al server remoto"));
+
+    if (IdentificaMedico()) {
+        if (AccessoServer()) {
+            ScriviLogArchivio(QStringLiteral("Analisi pazienti su server"));
+            if (LeggiPazientiServer()) {
+                ScriviLogArchivio(QStringLiteral("Analisi pazienti in locale"));
+                if (LeggiPazientiLocali()) {
+                    risultato = SincronizzaPazienti();
+                }
+            }
+        }
+    }
+    if (!m_erroreNonGestito.isEmpty()) {
+        return fallisci();
+    }
+
+    if (m_stato.annullato) {
+        ScriviLogArchivio(QStringLiteral("Operazione annullata dall'utente"));
+    } else if (!m_stato.messaggioErrore.isEmpty() && !risultato) {
+        ScriviLogArchivio(m_stato.messaggioErrore, true);
+    } else if (risultato) {
+        ScriviLogArchivio(QStringLiteral("Operazione conclusa"));
+    }
+    ScriviLogArchivio(QString());
+    fallisci();
+    return risultato;
+}
+
+bool clsSincronizza::IdentificaMedico()
+{
+    QString codiceSole;
+    if (m_haSole) {
+        if (!lanvera::LeggiConfig(m_archivio, QStringLiteral("CodiceFiscaleMedico"), codiceSole)) {
+            return nonGestito(QStringLiteral("Identificazione medico"), m_archivio.ultimoErrore());
+        }
+        codiceSole = codiceSole.trimmed().toUpper();
+    }
+    {
+        Recordset rs(m_archivio);
+        if (!rs.apri(QStringLiteral("SELECT * FROM tblMedico WHERE IDRete=1"))) {
+            return nonGestito(QStringLiteral("Identificazione medico"), rs.ultimoErrore());
+        }
+        if (!rs.eof()) {
+            m_cfMedico = rs.testo(QStringLiteral("CodiceFiscale")).trimmed().toUpper();
+        }
+        const bool daCorreggere = !rs.eof() && m_cfMedico.isEmpty() && !codiceSole.isEmpty();
+        rs.chiudi();
+        if (daCorreggere) {
+            m_cfMedico = codiceSole;
+            if (!m_archivio.esegui(QStringLiteral("UPDATE tblMedico SET CodiceFiscale=? WHERE IDRete=1"),
+                                   {m_cfMedico})) {
+                return nonGestito(QStringLiteral("Identificazione medico"), m_archivio.ultimoErrore());
+            }
+        }
+    }
+    if (!lanvera::LeggiItem(m_archivio, QStringLiteral("QUOR.PasswordMedicoSync"), m_passwordSync)) {
+        return nonGestito(QStringLiteral("Identificazione medico"), m_archivio.ultimoErrore());
+    }
+    if (m_cfMedico.size() != 16) {
+        m_stato.messaggioErrore = QStringLiteral("Codice fiscale del medico non corretto");
+        return false;
+    }
+    return true;
+}
+
+bool clsSincronizza::AccessoServer()
+{
+    ScriviLogArchivio(QStringLiteral("Identificazione"));
+    auto errore = [this](const lanvera::dao::Errore &e) {
+        m_stato.messaggioErrore = QStringLiteral("Accesso: Errore ") + e.testo();
+        return false;
+    };
+    if (!m_server || !m_server->usaDatabaseRete()) {
+        return errore(m_server ? m_server->errore()
+                               : lanvera::dao::Errore{2006, QStringLiteral("Server non connesso")});
+    }
+    QSqlQuery q(m_server->database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT * FROM tblmedici WHERE (CF=?) AND (Sospeso=0)"));
+    q.addBindValue(m_cfMedico);
+    if (!q.exec()) {
+        return errore(lanvera::ErroreServer(q.lastError()));
+    }
+    bool risultato = false;
+    if (!q.next()) {
+        if (q.lastError().isValid()) {
+            return errore(lanvera::ErroreServer(q.lastError()));
+        }
+        m_stato.messaggioErrore = QStringLiteral("Medico non trovato");
+    } else {
+        const QSqlRecord r = q.record();
+        const QString password = ComeTesto(r.value(QStringLiteral("Password")));
+        if (password.isEmpty()) {
+            m_stato.messaggioErrore = QStringLiteral("Password di accesso non impostata");
+        } else if (password != m_passwordSync) {
+            m_stato.messaggioErrore = QStringLiteral("Password non valida");
+        } else {
+            m_idGruppo = r.value(QStringLiteral("IDGruppo")).toInt();
+            m_progressivo = r.value(QStringLiteral("Progressivo")).toInt();
+            m_idMedico = r.value(QStringLiteral("ID")).toInt();
+            ScriviLogArchivio(ComeTesto(r.value(QStringLiteral("CF"))) + QStringLiteral(" - ") +
+                              ComeTesto(r.value(QStringLiteral("Cognome"))) + QLatin1Char(' ') +
+                              ComeTesto(r.value(QStringLiteral("Nome"))));
+            risultato = !m_stato.annullato;
+        }
+    }
+    return risultato;
+}
+
+bool clsSincronizza::LeggiPazientiServer()
+{
+    m_pazientiServer.svuota();
+    auto errore = [this](int numero, const QString &testo) {
+        m_stato.messaggioErrore =
+            QStringLiteral("Lettura lista pazienti: Errore ") + QString::number(numero) + QLatin1Char(' ') + testo;
+        return false;
+    };
+    if (!m_server || !m_server->usaDatabaseRete()) {
+        const lanvera::dao::Errore e =
+            m_server ? m_server->errore() : lanvera::dao::Errore{2006, QStringLiteral("Server non connesso")};
+        return errore(e.numero, e.descrizione);
+    }
+    QSqlQuery q(m_server->database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT * FROM tblanagrafica WHERE CFMedico=? ORDER BY Cognome,Nome"));
+    q.addBindValue(m_cfMedico);
+    if (!q.exec()) {
+        const lanvera::dao::Errore e = lanvera::ErroreServer(q.lastError());
+        return errore(e.numero, e.descrizione);
+    }
+    const QSqlRecord campi = q.record();
+    const auto colonna = [&campi](const char *nome) { return campi.indexOf(QLatin1StringView(nome)); };
+    const int cID = colonna("IDPaziente"), cCF = colonna("CF"), cTessera = colonna("Tessera"),
+              cCognome = colonna("Cognome"), cNome = colonna("Nome"), cIndirizzo = colonna("Indirizzo"),
+              cCitta = colonna("Citta"), cProvincia = colonna("Provincia"), cSesso = colonna("Sesso"),
+              cLuogo = colonna("LuogoNascita"), cData = colonna("DataNascita"), cMedico = colonna("CFMedico"),
+              cUpdate = colonna("IDUpdate"), cAut = colonna("Autorizzazioni"), cDb = colonna("IDDatabase"),
+              cPrec = colonna("CFMedicoPrecedente");
+    const auto testo = [&q](int i) { return i < 0 ? QString() : ComeTesto(q.value(i)); };
+
+    while (!m_stato.annullato && q.next()) {
+        clsPaziente p;
+        p.KeyPaziente = testo(cID);
+        p.CF = testo(cCF);
+        p.Tessera = testo(cTessera);
+        p.Cognome = testo(cCognome);
+        p.Nome = testo(cNome);
+        p.Indirizzo = testo(cIndirizzo);
+        p.Citta = testo(cCitta);
+        p.Provincia = testo(cProvincia);
+        p.Sesso = testo(cSesso);
+        p.LuogoNascita = testo(cLuogo);
+        p.DataNascita = cData < 0 ? QString() : dataNascita(q.value(cData));
+        p.CFMedico = testo(cMedico);
+        p.IDUpdate = testo(cUpdate);
+        p.Autorizzazioni = testo(cAut);
+        p.IDDatabase = cDb < 0 ? 0 : q.value(cDb).toInt();
+        p.CFMedicoPrecedente = testo(cPrec);
+        if (!m_pazientiServer.aggiungi(p)) {
+            return errore(ErroreChiaveDoppia,
+                          QStringLiteral("Chiave già associata ad un elemento dell'insieme: ") + p.KeyPaziente);
+        }
+        m_stato.cedi();
+    }
+    if (q.lastError().isValid()) {
+        const lanvera::dao::Errore e = lanvera::ErroreServer(q.lastError());
+        return errore(e.numero, e.descrizione);
+    }
+    return !m_stato.annullato;
+}
+
+bool clsSincronizza::LeggiPazientiLocali()
+{
+    m_pazientiLocali.svuota();
+    Recordset rs(m_archivio);
+    if (!rs.apri(queryPazientiLocali(m_haSole))) {
+        m_stato.messaggioErrore = QStringLiteral("Lettura lista pazienti: Errore ") + rs.ultimoErrore().testo();
+        return false;
+    }
+    const QString oggi = giorno(m_adesso());
+    for (; !rs.eof() && !m_stato.annullato; rs.muoviProssimo()) {
+        const QVariant cf = rs.valore(QStringLiteral("CodiceFiscale"));
+        const QVariant cognome = rs.valore(QStringLiteral("Cognome"));
+        const QVariant nome = rs.valore(QStringLiteral("Nome"));
+        const QVariant proprio = rs.valore(QStringLiteral("Proprio"));
+        if (cf.isNull() || cognome.isNull() || nome.isNull() || proprio.isNull() || cf.toString().size() != 16 ||
+            cognome.toString().isEmpty() || nome.toString().isEmpty() || ComeBool(proprio)) {
+            continue;
+        }
+
+        clsPaziente p;
+        const QDateTime fine = ComeData(rs.valore(QStringLiteral("DataFine")));
+        if (fine.isValid() && giorno(fine) <= oggi) {
+            const QDateTime inizio = ComeData(rs.valore(QStringLiteral("DataInizio")));
+            if (!(inizio.isValid() && giorno(inizio) >= giorno(fine))) {
+                p.Revocato = 1;
+                const QString motivo = rs.testo(QStringLiteral("MotivoRevoca"));
+                if (motivo.contains(QStringLiteral("dece"), Qt::CaseInsensitive) ||
+                    motivo.contains(QStringLiteral("mort"), Qt::CaseInsensitive)) {
+                    p.Revocato = 2;
+                }
+            }
+        }
+        p.ID = rs.valore(QStringLiteral("ID")).toInt();
+        p.CF = cf.toString().trimmed();
+        p.Tessera = rs.testo(QStringLiteral("Tessera")).trimmed();
+        p.Cognome = cognome.toString().trimmed();
+        p.Nome = nome.toString().trimmed();
+        p.KeyPaziente = ChiavePaziente(p.CF, p.Cognome, p.Nome);
+        p.Indirizzo = rs.testo(QStringLiteral("Indirizzo"));
+        p.Citta = rs.testo(QStringLiteral("Città"));
+        p.Provincia = rs.testo(QStringLiteral("Provincia"));
+        p.Sesso = rs.testo(QStringLiteral("Sesso"));
+        p.LuogoNascita = rs.testo(QStringLiteral("LuogoNascita"));
+        p.DataNascita = dataNascita(rs.valore(QStringLiteral("DataNascita")));
+        p.CFMedico = m_cfMedico;
+        p.IDUpdate = rs.testo(QStringLiteral("IDUpdate"));
+        p.Allineato = ComeBool(rs.valore(QStringLiteral("Allineato")));
+        p.IDDatabase = 0;
+        m_pazientiLocali.aggiungi(p); // a second row with the same key is left out
+        m_stato.cedi();
+    }
+    return !m_stato.annullato;
+}
+
+bool clsSincronizza::TrovaPazienteLocale(const QString &chiave, clsPaziente &paziente) const
+{
+    const clsPaziente *p = m_pazientiLocali.trova(chiave);
+    if (p) {
+        paziente = *p;
+    }
+    return p != nullptr;
+}
+
+bool clsSincronizza::TrovaPazienteServer(const QString &chiave, clsPaziente &paziente) const
+{
+    const clsPaziente *p = m_pazientiServer.trova(chiave);
+    if (p) {
+        paziente = *p;
+    }
+    return p != nullptr;
+}
+
+bool clsSincronizza::SincronizzaPazienti()
+{
+    // The per-patient exchange comes with the chart package and merge; until then the run ends
+    // after the two lists.
+    return !m_stato.annullato;
+}

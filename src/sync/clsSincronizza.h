@@ -1,0 +1,97 @@
+#pragma once
+
+#include "Database.h"
+#include "ListaPazienti.h"
+#include "StatoMotore.h"
+#include "clsPaziente.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+namespace lanvera {
+class ConnessioneServer;
+}
+
+// Synchronises one archive at a time with the group's server: identifies the doctor, logs him in,
+// reads the server's and the archive's patient lists and brings charts up to date both ways.
+// Every line goes to the archive log beside the archive and out through Log().
+class clsSincronizza : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit clsSincronizza(QObject *parent = nullptr);
+    ~clsSincronizza() override;
+
+    // Keeps the server connection and loads the list of chart tables (a failed load leaves the
+    // list empty and is not reported here).
+    void Init(lanvera::ConnessioneServer &serverDB);
+    // Synchronises one archive; true when every step succeeded.
+    bool Sincronizza(const QString &fileName);
+    // Asks the run in progress to stop.
+    void Annulla();
+    // Error lines written to the archive log during the latest Sincronizza.
+    qint32 Errori() const { return m_errori; }
+
+    // "Today" and "now" for the rules that depend on them.
+    void impostaOrologio(std::function<QDateTime()> adesso) { m_adesso = std::move(adesso); }
+
+    // Inner steps, public for the program and the tests.
+    bool IdentificaMedico();
+    bool AccessoServer();
+    bool LeggiPazientiServer();
+    bool LeggiPazientiLocali();
+    bool TrovaPazienteLocale(const QString &chiave, clsPaziente &paziente) const;
+    bool TrovaPazienteServer(const QString &chiave, clsPaziente &paziente) const;
+
+    const ListaPazienti &PazientiServer() const { return m_pazientiServer; }
+    const ListaPazienti &PazientiLocali() const { return m_pazientiLocali; }
+    QString MessaggioErrore() const { return m_stato.messaggioErrore; }
+    // The reason of the latest failure that the archive log does not hold; empty otherwise.
+    QString ErroreNonGestito() const { return m_erroreNonGestito; }
+    QString CFMedico() const { return m_cfMedico; }
+    qint32 IDGruppo() const { return m_idGruppo; }
+    qint32 Progressivo() const { return m_progressivo; }
+    qint32 IDMedico() const { return m_idMedico; }
+    bool Annullato() const { return m_stato.annullato; }
+
+    // The network key of an archive's patient: fiscal code, surname and name, trimmed, joined
+    // by ";" and lower-cased.
+    static QString ChiavePaziente(const QString &cf, const QString &cognome, const QString &nome);
+    // "Avvio Sincronizzazione V.<major>.<minor>.<revision>".
+    static QString RigaAvvio();
+
+Q_SIGNALS:
+    // One line as written to the archive log (an empty text for an empty line).
+    void Log(const QString &msg);
+
+private:
+    void ScriviLogArchivio(const QString &messaggio, bool errore = false);
+    bool SincronizzaPazienti();
+    // A failure that no step reports in the archive log (the archive cannot be opened or read):
+    // the archive ends as failed, the reason goes to the run log.
+    bool nonGestito(const QString &operazione, const lanvera::dao::Errore &errore);
+
+    StatoMotore m_stato;
+    lanvera::ConnessioneServer *m_server = nullptr;
+    lanvera::dao::Database m_archivio;
+    QString m_cartellaArchivio;
+    bool m_haSole = false;
+    qint32 m_errori = 0;
+    QString m_erroreNonGestito;
+
+    QString m_cfMedico;
+    QString m_passwordSync;
+    qint32 m_idGruppo = 0;
+    qint32 m_progressivo = 0;
+    qint32 m_idMedico = 0;
+
+    ListaPazienti m_pazientiServer;
+    ListaPazienti m_pazientiLocali;
+
+    std::function<QDateTime()> m_adesso = [] { return QDateTime::currentDateTime(); };
+};

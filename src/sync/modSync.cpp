@@ -1,0 +1,52 @@
+#include "modSync.h"
+
+#include "ConnessioneServer.h"
+#include "modArchivio.h"
+#include "modCartelle.h"
+#include "modIni.h"
+#include "modLog.h"
+
+using namespace lanvera;
+
+namespace modSync {
+
+QString FileListaArchivi()
+{
+    return DataFolder() + QStringLiteral("/Quor.mdb");
+}
+
+void PreparaCartelleSync()
+{
+    QString chiave = QStringLiteral("Quor");
+    PreparaCartelle(chiave);
+}
+
+void PreparaAvvio()
+{
+    ImpostaFileIni(CartellaProgramma() + QStringLiteral("/plgLanvera.ini"));
+    PreparaMotore(DataFolder(), CartellaProgramma());
+    if (!EsisteFile(FileListaArchivi())) {
+        CreaDatabaseSync(FileListaArchivi());
+    }
+    ScriviLog(QStringLiteral("Avvio sincronizzazione"));
+    ScriviLog(QString(22, QLatin1Char('-')));
+}
+
+QString RigaComandoDa(const QStringList &argomenti)
+{
+    return argomenti.mid(1).join(QLatin1Char(' '));
+}
+
+void AvviaSincronizzazione(const std::function<void()> &sincronizzaTray)
+{
+    if (!ConnettiServer()) {
+        ScriviLog(UltimoErrore(), true);
+    } else {
+        sincronizzaTray();
+    }
+    ChiudiServer();
+    ScriviLog(QStringLiteral("Operazione terminata"));
+    ScriviLog(QString());
+}
+
+} // namespace modSync
