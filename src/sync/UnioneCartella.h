@@ -7,6 +7,8 @@
 #include <QString>
 
 class PacchettoCartella;
+class QSqlQuery;
+class UnioneCartellaTest;
 
 namespace lanvera::dao {
 class Database;
@@ -26,7 +28,45 @@ public:
     bool ImportaModifiche(const clsPaziente &paziente, const QString &modificatoDa, const QString &testo);
 
 private:
+    friend class UnioneCartellaTest;
+
+    // The imports proper, on a package database that is already open.
+    bool ImportaCartellaDa(clsPaziente &paziente, lanvera::dao::Database &pacchetto);
+    bool ImportaModificheDa(const clsPaziente &paziente, const QString &modificatoDa,
+                            lanvera::dao::Database &pacchetto);
+
+    // The merge routines: true unless the import was cancelled or failed (then m_erroreTesto says why).
+    bool UnisciTabellaPadre(lanvera::dao::Database &pacchetto, const QString &tabella, const QString &campoChiave,
+                            qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
+                            const QString &condizione);
+    bool UnisciTabellaFiglia(lanvera::dao::Database &pacchetto, const QString &tabella, qint32 idPaziente,
+                             const QString &modificatoDa, bool cartellaIntera, const QString &condizione);
+    bool UnisciTabellaSingola(lanvera::dao::Database &pacchetto, const QString &tabella, qint32 idPaziente,
+                              const QString &modificatoDa, bool cartellaIntera, const QString &condizione);
+    // The patient's own row, for a patient new to this archive: his local ID, 0 when the package has
+    // no patient row or on failure.
+    qint32 UnisciAnagrafica(lanvera::dao::Database &pacchetto);
+
+    // Local ID of a package key ("iddiario" followed by the package's ID), 0 when unknown.
+    qint32 NuovoID(const QString &chiave) const;
+
+    bool IniziaImportazione(lanvera::dao::Database &pacchetto);
+    bool VerificaPaziente(qint32 idPaziente);
+    // The tables of a whole chart or of a colleague's changes, in their order.
+    bool EseguiPassi(qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
+                     lanvera::dao::Database &pacchetto);
+    bool ApriRighe(QSqlQuery &righe, const QString &tabella, bool cartellaIntera, const QString &condizione);
+    bool UnisciPerGuid(lanvera::dao::Database &pacchetto, const QString &tabella, const QString &campoChiave,
+                       bool figlia, qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
+                       const QString &condizione);
+    bool VerificaCompletezza(const QString &tabella, qint32 idPaziente, const QString &condizione, qint64 righe);
+    bool ConcludiImportazione(const QString &operazione, bool ok);
+    bool Fallisci(int numero, const QString &testo);
+    bool InErrore() const { return m_erroreNumero != 0 || !m_erroreTesto.isEmpty(); }
+
     StatoMotore &m_stato;
     PacchettoCartella &m_pacchetto;
     QHash<QString, qint32> m_mappaChiavi;
+    int m_erroreNumero = 0;
+    QString m_erroreTesto;
 };

@@ -1,0 +1,1031 @@
+#include "UnioneCartella.h"
+
+#include "Database.h"
+#include "PacchettoCartella.h"
+#include "Recordset.h"
+#include "modArchivio.h"
+
+#include <QDateTime>
+#include <QLoggingCategory>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+
+#include <iterator>
+
+Q_LOGGING_CATEGORY(lcUnione, "lanvera.sync.unione")
+
+using lanvera::CampiComuni;
+using lanvera::EsisteTabella;
+using lanvera::dao::ComeTesto;
+using lanvera::dao::Database;
+using lanvera::dao::Parentesi;
+using lanvera::dao::Recordset;
+
+namespace {
+
+// One step of an import: which routine merges which table, under which key column and condition.
+struct Passo
+{
+    enum Tipo
+    {
+        Padre,
+        Figlia,
+        Singola
+    };
+    Tipo tipo;
+    const char *tabella;
+    const char *campoChiave;
+    const char *condizione;
+};
+
+// Error numbers of the import's own conditions.
+constexpr int ErroreIdentitaPaziente = 513;       // the package's patient clashes with a local one
+constexpr int ErrorePacchettoSenzaPaziente = 514; // a new patient's package without his own row
+constexpr int ErrorePazienteAssente = 515;        // the local patient of the import is not in the archive
+constexpr int ErroreArchivioChiuso = 516;         // no archive, or no package database, to work on
+
+// Pending events run every so many package rows, so that Stop is honoured inside a long table.
+constexpr int RighePerPausa = 50;
+
+const QString Cartella = QStringLiteral("Importa Cartella");
+const QString Modifiche = QStringLiteral("Importa Modifiche");
+
+const char *const SenzaPadre = "(IDCertificatoPadre is null)";
+const char *const ConPadre = "(Not IDCertificatoPadre is null)";
+const char *const SenzaCertificato = "(IDCertificato is null)";
+const char *const ConCertificato = "(Not IDCertificato is null)";
+
+// The tables of a whole chart, in the order that lets the parents' keys be known before their
+// children are written.
+const Passo PassiCartella[] = {
+    {Passo::Padre, "tblDiario", "iddiario", ""},
+    {Passo::Padre, "tblProblemi", "idproblema", ""},
+    {Passo::Padre, "tblCertificatiINAIL", "idcertificatopadre", SenzaPadre},
+    {Passo::Padre, "tblCertificatiINPS", "idcertificato", SenzaCertificato},
+    {Passo::Padre, "tblRicette", "idricetta", ""},
+    {Passo::Padre, "DIABETE_tblStorico", "idstorico", ""},
+    {Passo::Figlia, "tblallergie", "", ""},
+    {Passo::Singola, "tblAnamnesi", "", ""},
+    {Passo::Figlia, "tblanamnesifamiliare", "", ""},
+    {Passo::Figlia, "tblanamnesipatologica", "", ""},
+    {Passo::Singola, "tblAppunti", "", ""},
+    {Passo::Figlia, "tblcertificatiinail", "", ConPadre},
+    {Passo::Figlia, "tblcertificatiinps", "", ConCertificato},
+    {Passo::Figlia, "tbldiario pip", "", ""},
+    {Passo::Figlia, "tblesameobiettivo", "", ""},
+    {Passo::Figlia, "tblesami", "", ""},
+    {Passo::Figlia, "tblesamisospesi", "", ""},
+    {Passo::Figlia, "tblesenzioni", "", ""},
+    {Passo::Figlia, "tblmemocertificati", "", ""},
+    {Passo::Figlia, "tblmonitorbmi", "", ""},
+    {Passo::Figlia, "tblmonitorfumo", "", ""},
+    {Passo::Figlia, "tblmonitorglicemia", "", ""},
+    {Passo::Figlia, "tblmonitoripertensione", "", ""},
+    {Passo::Figlia, "tblmonitormetabolismolipidico", "", ""},
+    {Passo::Figlia, "tblmonitorpt", "", ""},
+    {Passo::Figlia, "tblpianoterapeutico", "", ""},
+    {Passo::Figlia, "tblposologia", "", ""},
+    {Passo::Figlia, "tblprescrizioni", "", ""},
+    {Passo::Figlia, "tblproblemidiario", "", ""},
+    {Passo::Figlia, "tblproblemisospetti", "", ""},
+    {Passo::Figlia, "tblRapporti", "", ""},
+    {Passo::Figlia, "tblRicettaFarmaci", "", ""},
+    {Passo::Figlia, "tblRicettaEsami", "", ""},
+    {Passo::Figlia, "tblRicettaVisite", "", ""},
+    {Passo::Figlia, "tblrischiocardiovascolare", "", ""},
+    {Passo::Figlia, "tblscadenze", "", ""},
+    {Passo::Figlia, "tblscreening", "", ""},
+    {Passo::Figlia, "tblstato", "", ""},
+    {Passo::Figlia, "tblStatoFarmaci", "", ""},
+    {Passo::Figlia, "tblvaccinazioni", "", ""},
+    {Passo::Figlia, "tblvisitesospese", "", ""},
+    {Passo::Figlia, "sole_tbllinkdiario", "", ""},
+    {Passo::Figlia, "sole_tbllinkprescrizioni", "", ""},
+    {Passo::Singola, "SOLE_tblConsenso", "", ""},
+    {Passo::Singola, "SOLE_tblAllineati", "", ""},
+    {Passo::Figlia, "DIABETE_tblDatiExtra", "", ""},
+    {Passo::Figlia, "DIABETE_tblStoricoItems", "", ""},
+};
+
+// The tables a colleague's modifications may touch; the patient's own row is not among them.
+const Passo PassiModifiche[] = {
+    {Passo::Padre, "tblDiario", "iddiario", ""},
+    {Passo::Padre, "tblProblemi", "idproblema", ""},
+    {Passo::Padre, "tblCertificatiINAIL", "idcertificatopadre", SenzaPadre},
+    {Passo::Padre, "tblCertificatiINPS", "idcertificato", SenzaCertificato},
+    {Passo::Figlia, "tblallergie", "", ""},
+    {Passo::Figlia, "tblanamnesifamiliare", "", ""},
+    {Passo::Figlia, "tblanamnesipatologica", "", ""},
+    {Passo::Figlia, "tblcertificatiinail", "", ConPadre},
+    {Passo::Figlia, "tblcertificatiinps", "", ConCertificato},
+    {Passo::Figlia, "tbldiario pip", "", ""},
+    {Passo::Figlia, "tblesameobiettivo", "", ""},
+    {Passo::Figlia, "tblesami", "", ""},
+    {Passo::Figlia, "tblesamisospesi", "", ""},
+    {Passo::Figlia, "tblmemocertificati", "", ""},
+    {Passo::Figlia, "tblmonitorbmi", "", ""},
+    {Passo::Figlia, "tblmonitorfumo", "", ""},
+    {Passo::Figlia, "tblmonitorglicemia", "", ""},
+    {Passo::Figlia, "tblmonitoripertensione", "", ""},
+    {Passo::Figlia, "tblmonitormetabolismolipidico", "", ""},
+    {Passo::Figlia, "tblmonitorpt", "", ""},
+    {Passo::Figlia, "tblpianoterapeutico", "", ""},
+    {Passo::Figlia, "tblposologia", "", ""},
+    {Passo::Figlia, "tblprescrizioni", "", ""},
+    {Passo::Figlia, "tblproblemidiario", "", ""},
+    {Passo::Figlia, "tblproblemisospetti", "", ""},
+    {Passo::Figlia, "tblrischiocardiovascolare", "", ""},
+    {Passo::Figlia, "tblscadenze", "", ""},
+    {Passo::Figlia, "tblscreening", "", ""},
+    {Passo::Figlia, "tblstato", "", ""},
+    {Passo::Figlia, "tblvaccinazioni", "", ""},
+    {Passo::Figlia, "tblvisitesospese", "", ""},
+    {Passo::Figlia, "sole_tbllinkdiario", "", ""},
+    {Passo::Figlia, "sole_tbllinkprescrizioni", "", ""},
+};
+
+// The foreign keys that point at a parent row of the same patient.
+const QStringList &ChiaviEsterne()
+{
+    static const QStringList chiavi{QStringLiteral("iddiario"),           QStringLiteral("idproblema"),
+                                    QStringLiteral("idcertificatopadre"), QStringLiteral("idcertificato"),
+                                    QStringLiteral("idricetta"),          QStringLiteral("idstorico")};
+    return chiavi;
+}
+
+// A stored moment as "yyyymmddhhnnss". Null, or a value that is not a date, gives empty text, which
+// every real moment follows.
+QString Momento(const QVariant &valore)
+{
+    if (valore.isNull()) {
+        return {};
+    }
+    if (valore.typeId() == QMetaType::QDateTime) {
+        return valore.toDateTime().toString(QStringLiteral("yyyyMMddhhmmss"));
+    }
+    static const QRegularExpression forma(
+        QStringLiteral(R"(^\s*(\d{4})-(\d{1,2})-(\d{1,2})(?:[ T](\d{1,2}):(\d{1,2})(?::(\d{1,2}))?)?)"));
+    const QRegularExpressionMatch m = forma.match(valore.toString());
+    if (!m.hasMatch()) {
+        return {};
+    }
+    QString testo = m.captured(1);
+    for (int i = 2; i <= 6; ++i) {
+        testo += m.captured(i).rightJustified(2, QLatin1Char('0'));
+    }
+    return testo;
+}
+
+// A key value as it follows the column name in the key map: decimal, or empty for Null.
+QString TestoChiave(const QVariant &valore)
+{
+    if (valore.isNull()) {
+        return {};
+    }
+    bool numerico = false;
+    const qlonglong n = valore.toLongLong(&numerico);
+    return numerico ? QString::number(n) : valore.toString();
+}
+
+// A package key that names a parent row (not Null, not 0).
+bool ChiavePresente(const QVariant &valore)
+{
+    if (valore.isNull()) {
+        return false;
+    }
+    bool numerico = false;
+    const qlonglong n = valore.toLongLong(&numerico);
+    return !numerico || n != 0;
+}
+
+bool StessaChiave(const QVariant &locale, const QVariant &nuovo)
+{
+    if (locale.isNull() || nuovo.isNull()) {
+        return locale.isNull() == nuovo.isNull();
+    }
+    bool a = false;
+    bool b = false;
+    const qlonglong x = locale.toLongLong(&a);
+    const qlonglong y = nuovo.toLongLong(&b);
+    return a && b ? x == y : locale.toString() == nuovo.toString();
+}
+
+QString Normale(const QVariant &valore)
+{
+    return ComeTesto(valore).trimmed().toLower();
+}
+
+QStringList CampiDi(const QSqlRecord &record)
+{
+    QStringList campi;
+    for (int i = 0; i < record.count(); ++i) {
+        campi << record.fieldName(i);
+    }
+    return campi;
+}
+
+int IndiceDi(const QStringList &campi, const QString &nome)
+{
+    for (int i = 0; i < campi.size(); ++i) {
+        if (campi.at(i).compare(nome, Qt::CaseInsensitive) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+QVariant Adesso()
+{
+    return lanvera::dao::TestoDataArchivio(QDateTime::currentDateTime());
+}
+
+lanvera::dao::Errore ErroreDi(const QSqlError &errore)
+{
+    bool numerico = false;
+    int codice = errore.nativeErrorCode().toInt(&numerico);
+    if (!numerico) {
+        codice = -1;
+    } else if (codice > 0) {
+        codice &= 0xff; // SQLite's extended codes carry the primary one in the low byte
+    }
+    return {codice, errore.databaseText().isEmpty() ? errore.driverText() : errore.databaseText()};
+}
+
+// Row condition of a merge: a colleague's changes are only his rows that he changed and did not
+// receive; the extra condition picks the parent or child rows of a table holding both.
+QString Condizione(bool cartellaIntera, const QString &extra)
+{
+    QStringList parti;
+    if (!cartellaIntera) {
+        parti << QStringLiteral("(ToSend=0)");
+    }
+    if (!extra.isEmpty()) {
+        parti << extra;
+    }
+    return parti.isEmpty() ? QString() : QStringLiteral(" Where ") + parti.join(QStringLiteral(" AND "));
+}
+
+// How one column gets its value when a package row is written.
+enum class Regola
+{
+    Copia,        // the package row's value
+    Paziente,     // the patient's local ID
+    ChiaveEstera, // the package's key translated through the key map
+    Modificatore, // whole chart: the package's value; modifications: the colleague's name
+    Inviata       // whole chart: -1, the row is as the server holds it
+};
+
+struct Colonna
+{
+    QString nome;
+    Regola regola = Regola::Copia;
+    int pacchetto = -1; // column of the package row
+    int locale = -1;    // column of the local row as read for the key check
+};
+
+// Which columns a table's merge writes and how, worked out once per table.
+struct PianoTabella
+{
+    QList<Colonna> scritte;  // the common columns written, in the package table's order
+    bool guidNuovo = false;  // a new row gets an identity of its own (single-row tables)
+    QList<int> chiavi;       // positions in `scritte` of IDPaziente and the translated keys
+    QStringList letteLocali; // what is read of a local row: _rowid_, ID, LastUpdate, the keys
+    int localeID = -1;       // positions in letteLocali
+    int localeAggiornato = -1;
+    int pacchettoID = -1; // positions in the package row
+    int pacchettoGuid = -1;
+    int pacchettoAggiornato = -1;
+};
+
+PianoTabella FaiPiano(const QStringList &comuni, const QStringList &campiPacchetto, const QStringList &campiLocali,
+                      const QStringList &chiaviTradotte, bool cartellaIntera, bool singola)
+{
+    PianoTabella piano;
+    piano.letteLocali << QStringLiteral("_rowid_");
+    if (IndiceDi(campiLocali, QStringLiteral("ID")) >= 0) {
+        piano.localeID = int(piano.letteLocali.size());
+        piano.letteLocali << QStringLiteral("ID");
+    }
+    if (IndiceDi(campiLocali, QStringLiteral("LastUpdate")) >= 0) {
+        piano.localeAggiornato = int(piano.letteLocali.size());
+        piano.letteLocali << QStringLiteral("LastUpdate");
+    }
+    piano.pacchettoID = IndiceDi(campiPacchetto, QStringLiteral("ID"));
+    piano.pacchettoGuid = IndiceDi(campiPacchetto, QStringLiteral("GUID"));
+    piano.pacchettoAggiornato = IndiceDi(campiPacchetto, QStringLiteral("LastUpdate"));
+    piano.guidNuovo = singola && IndiceDi(campiLocali, QStringLiteral("GUID")) >= 0;
+
+    for (const QString &campo : comuni) {
+        const QString minuscolo = campo.toLower();
+        Colonna colonna{campo, Regola::Copia, IndiceDi(campiPacchetto, campo), -1};
+        if (minuscolo == QLatin1String("id")) {
+            continue; // the local counter stays
+        }
+        if (minuscolo == QLatin1String("guid") && singola) {
+            continue; // a single-row table's row keeps its own identity
+        }
+        if (minuscolo == QLatin1String("tosend")) {
+            if (!cartellaIntera) {
+                continue; // this archive's own mark of what it still has to send stays
+            }
+            colonna.regola = Regola::Inviata;
+        } else if (minuscolo == QLatin1String("modificatoda")) {
+            colonna.regola = Regola::Modificatore;
+        } else if (minuscolo == QLatin1String("idpaziente")) {
+            colonna.regola = Regola::Paziente;
+        } else if (chiaviTradotte.contains(minuscolo)) {
+            colonna.regola = Regola::ChiaveEstera;
+        }
+        if (colonna.regola == Regola::Paziente || colonna.regola == Regola::ChiaveEstera) {
+            colonna.locale = int(piano.letteLocali.size());
+            piano.letteLocali << campo;
+            piano.chiavi << int(piano.scritte.size());
+        }
+        piano.scritte << colonna;
+    }
+    return piano;
+}
+
+// What the merge knows of a package row besides the row itself.
+struct Contesto
+{
+    const QHash<QString, qint32> &mappaChiavi;
+    qint32 idPaziente;
+    const QString &modificatoDa;
+    bool cartellaIntera;
+};
+
+// The values that a package row gives the plan's columns. With the local row at hand, the result
+// tells whether the row's keys (IDPaziente, the translated foreign keys) would change.
+bool ValoriRiga(const PianoTabella &piano, const QSqlQuery &riga, const QVariantList *locale, const Contesto &contesto,
+                QVariantList &valori)
+{
+    bool chiaviCambiate = false;
+    for (int i = 0; i < piano.scritte.size(); ++i) {
+        const Colonna &c = piano.scritte.at(i);
+        switch (c.regola) {
+        case Regola::Copia:
+            valori[i] = riga.value(c.pacchetto);
+            break;
+        case Regola::Paziente:
+            valori[i] = contesto.idPaziente;
+            break;
+        case Regola::ChiaveEstera: {
+            const QVariant chiave = riga.value(c.pacchetto);
+            const auto trovata = contesto.mappaChiavi.constFind(c.nome.toLower() + TestoChiave(chiave));
+            if (trovata != contesto.mappaChiavi.cend()) {
+                valori[i] = *trovata;
+            } else if (locale && ChiavePresente(chiave)) {
+                // The parent is not in this package (a colleague changed only the child): the local
+                // row keeps the link it has instead of losing it.
+                valori[i] = locale->at(c.locale);
+            } else {
+                valori[i] = 0;
+            }
+            break;
+        }
+        case Regola::Modificatore:
+            valori[i] = contesto.cartellaIntera ? riga.value(c.pacchetto) : QVariant(contesto.modificatoDa);
+            break;
+        case Regola::Inviata:
+            valori[i] = -1;
+            break;
+        }
+        if (locale && c.locale >= 0 && !StessaChiave(locale->at(c.locale), valori.at(i))) {
+            chiaviCambiate = true;
+        }
+    }
+    return chiaviCambiate;
+}
+
+QString ElencoCampi(const QList<Colonna> &colonne, const QString &dopo = QString())
+{
+    QStringList nomi;
+    for (const Colonna &c : colonne) {
+        nomi << Parentesi(c.nome) + dopo;
+    }
+    return nomi.join(QLatin1Char(','));
+}
+
+// The statements of one table's merge on the local archive, prepared once for all its rows.
+class IstruzioniTabella
+{
+public:
+    explicit IstruzioniTabella(const QSqlDatabase &db)
+        : m_cerca(db), m_inserisci(db), m_aggiorna(db), m_aggiornaChiavi(db), m_leggiID(db)
+    {}
+
+    // campoRicerca: the column that finds a package row's local row (GUID, or IDPaziente).
+    bool prepara(const QString &tabella, const PianoTabella &piano, const QString &campoRicerca)
+    {
+        m_piano = &piano;
+        const QString t = Parentesi(tabella);
+        QStringList lette;
+        for (const QString &c : piano.letteLocali) {
+            lette << (c == QLatin1String("_rowid_") ? c : Parentesi(c));
+        }
+        QList<Colonna> nuove = piano.scritte;
+        if (piano.guidNuovo) {
+            nuove << Colonna{QStringLiteral("GUID"), Regola::Copia, -1, -1};
+        }
+        for (int i : piano.chiavi) {
+            m_soloChiavi << piano.scritte.at(i);
+        }
+        const QString inserisci = nuove.isEmpty()
+                                      ? QStringLiteral("Insert into %1 Default Values").arg(t)
+                                      : QStringLiteral("Insert into %1 (%2) Values (%3)")
+                                            .arg(t, ElencoCampi(nuove),
+                                                 QStringList(nuove.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        return prepara(m_cerca, QStringLiteral("Select %1 from %2 Where (%3=?) LIMIT 1")
+                                    .arg(lette.join(QLatin1Char(',')), t, Parentesi(campoRicerca))) &&
+               prepara(m_inserisci, inserisci) &&
+               (piano.scritte.isEmpty() ||
+                prepara(m_aggiorna, QStringLiteral("Update %1 Set %2 Where _rowid_=?")
+                                        .arg(t, ElencoCampi(piano.scritte, QStringLiteral("=?"))))) &&
+               (m_soloChiavi.isEmpty() ||
+                prepara(m_aggiornaChiavi, QStringLiteral("Update %1 Set %2 Where _rowid_=?")
+                                              .arg(t, ElencoCampi(m_soloChiavi, QStringLiteral("=?"))))) &&
+               (piano.localeID < 0 || prepara(m_leggiID, QStringLiteral("Select ID from %1 Where _rowid_=?").arg(t)));
+    }
+
+    // The first local row with that value, read as the plan says (rowid first).
+    bool cerca(const QVariant &valore, QVariantList &locale, bool &trovata)
+    {
+        m_cerca.bindValue(0, valore);
+        if (!m_cerca.exec()) {
+            return fallisci(m_cerca);
+        }
+        trovata = m_cerca.next();
+        if (trovata) {
+            for (int i = 0; i < locale.size(); ++i) {
+                locale[i] = m_cerca.value(i);
+            }
+        }
+        m_cerca.finish();
+        return true;
+    }
+
+    // A new row; idLocale gets its counter when the table has an ID.
+    bool inserisci(const QVariantList &valori, QVariant &idLocale)
+    {
+        int i = 0;
+        for (; i < valori.size(); ++i) {
+            m_inserisci.bindValue(i, valori.at(i));
+        }
+        if (m_piano->guidNuovo) {
+            m_inserisci.bindValue(i, lanvera::CreaGUID());
+        }
+        if (!m_inserisci.exec()) {
+            return fallisci(m_inserisci);
+        }
+        const QVariant rowid = m_inserisci.lastInsertId();
+        m_inserisci.finish();
+        idLocale.clear();
+        if (m_piano->localeID >= 0) {
+            m_leggiID.bindValue(0, rowid);
+            if (!m_leggiID.exec() || !m_leggiID.next()) {
+                return fallisci(m_leggiID);
+            }
+            idLocale = m_leggiID.value(0);
+            m_leggiID.finish();
+        }
+        return true;
+    }
+
+    bool aggiorna(const QVariant &rowid, const QVariantList &valori)
+    {
+        if (m_piano->scritte.isEmpty()) {
+            return true;
+        }
+        int i = 0;
+        for (; i < valori.size(); ++i) {
+            m_aggiorna.bindValue(i, valori.at(i));
+        }
+        m_aggiorna.bindValue(i, rowid);
+        return m_aggiorna.exec() || fallisci(m_aggiorna);
+    }
+
+    // Only IDPaziente and the translated keys.
+    bool aggiornaChiavi(const QVariant &rowid, const QVariantList &valori)
+    {
+        int i = 0;
+        for (; i < m_piano->chiavi.size(); ++i) {
+            m_aggiornaChiavi.bindValue(i, valori.at(m_piano->chiavi.at(i)));
+        }
+        m_aggiornaChiavi.bindValue(i, rowid);
+        return m_aggiornaChiavi.exec() || fallisci(m_aggiornaChiavi);
+    }
+
+    const lanvera::dao::Errore &errore() const { return m_errore; }
+
+private:
+    bool prepara(QSqlQuery &q, const QString &sql)
+    {
+        q.setForwardOnly(true);
+        return q.prepare(sql) || fallisci(q);
+    }
+    bool fallisci(const QSqlQuery &q)
+    {
+        m_errore = ErroreDi(q.lastError());
+        if (m_errore.numero == 0) {
+            m_errore.numero = -1;
+        }
+        return false;
+    }
+
+    const PianoTabella *m_piano = nullptr;
+    QList<Colonna> m_soloChiavi;
+    QSqlQuery m_cerca;
+    QSqlQuery m_inserisci;
+    QSqlQuery m_aggiorna;
+    QSqlQuery m_aggiornaChiavi;
+    QSqlQuery m_leggiID;
+    lanvera::dao::Errore m_errore;
+};
+
+} // namespace
+
+UnioneCartella::UnioneCartella(StatoMotore &stato, PacchettoCartella &pacchetto)
+    : m_stato(stato), m_pacchetto(pacchetto)
+{}
+
+bool UnioneCartella::Fallisci(int numero, const QString &testo)
+{
+    if (!InErrore()) {
+        m_erroreNumero = numero;
+        m_erroreTesto = testo;
+    }
+    return false;
+}
+
+qint32 UnioneCartella::NuovoID(const QString &chiave) const
+{
+    return m_mappaChiavi.value(chiave, 0);
+}
+
+bool UnioneCartella::ImportaCartella(clsPaziente &paziente, const QString &testo)
+{
+    m_stato.messaggioErrore.clear();
+    Database pacchetto;
+    bool ok = false;
+    if (m_pacchetto.ApriPacchetto(testo, Cartella, pacchetto)) {
+        ok = ImportaCartellaDa(paziente, pacchetto);
+    } else if (m_stato.messaggioErrore.isEmpty()) {
+        m_stato.messaggioErrore = Cartella + QStringLiteral(": Errore ") + pacchetto.ultimoErrore().testo();
+    }
+    m_pacchetto.ChiudiPacchetto(pacchetto);
+    return ok;
+}
+
+bool UnioneCartella::ImportaModifiche(const clsPaziente &paziente, const QString &modificatoDa, const QString &testo)
+{
+    m_stato.scrivi(QStringLiteral("Aggiorno cartella di ") + paziente.Cognome + QLatin1Char(' ') + paziente.Nome);
+    m_stato.messaggioErrore.clear();
+    Database pacchetto;
+    bool ok = false;
+    if (m_pacchetto.ApriPacchetto(testo, Modifiche, pacchetto)) {
+        ok = ImportaModificheDa(paziente, modificatoDa, pacchetto);
+    } else if (m_stato.messaggioErrore.isEmpty()) {
+        m_stato.messaggioErrore = Modifiche + QStringLiteral(": Errore ") + pacchetto.ultimoErrore().testo();
+    }
+    m_pacchetto.ChiudiPacchetto(pacchetto);
+    return ok;
+}
+
+bool UnioneCartella::IniziaImportazione(Database &pacchetto)
+{
+    m_mappaChiavi.clear();
+    m_erroreNumero = 0;
+    m_erroreTesto.clear();
+    if (!m_stato.archivio || !m_stato.archivio->aperto()) {
+        return Fallisci(ErroreArchivioChiuso, QStringLiteral("Archivio non aperto"));
+    }
+    if (!pacchetto.aperto()) {
+        return Fallisci(ErroreArchivioChiuso, QStringLiteral("Pacchetto non aperto"));
+    }
+    if (!m_stato.archivio->iniziaTransazione()) {
+        const auto &e = m_stato.archivio->ultimoErrore();
+        return Fallisci(e.numero, e.descrizione);
+    }
+    return true;
+}
+
+bool UnioneCartella::VerificaPaziente(qint32 idPaziente)
+{
+    Recordset rs(*m_stato.archivio);
+    if (!rs.apri(QStringLiteral("Select ID from tblAnagrafica Where ID=?"), Recordset::Tipo::SoloAvanti,
+                 {idPaziente})) {
+        return Fallisci(rs.ultimoErrore().numero, rs.ultimoErrore().descrizione);
+    }
+    if (rs.eof()) {
+        return Fallisci(ErrorePazienteAssente,
+                        QStringLiteral("Il paziente %1 non è presente nell'archivio").arg(idPaziente));
+    }
+    return true;
+}
+
+bool UnioneCartella::ConcludiImportazione(const QString &operazione, bool ok)
+{
+    Database *archivio = m_stato.archivio;
+    const bool inTransazione = archivio && archivio->inTransazione();
+    if (ok && !InErrore() && !m_stato.annullato && inTransazione) {
+        if (archivio->confermaTransazione()) {
+            return true;
+        }
+        Fallisci(archivio->ultimoErrore().numero, archivio->ultimoErrore().descrizione);
+    }
+    if (archivio && archivio->inTransazione()) {
+        archivio->annullaTransazione();
+    }
+    if (InErrore()) {
+        m_stato.messaggioErrore = operazione + QStringLiteral(": Errore ") + QString::number(m_erroreNumero) +
+                                  QLatin1Char(' ') + m_erroreTesto;
+    }
+    return false;
+}
+
+bool UnioneCartella::EseguiPassi(qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
+                                 Database &pacchetto)
+{
+    const Passo *passi = cartellaIntera ? PassiCartella : PassiModifiche;
+    const qsizetype quanti = cartellaIntera ? std::size(PassiCartella) : std::size(PassiModifiche);
+    for (qsizetype i = 0; i < quanti; ++i) {
+        m_stato.cedi();
+        const Passo &passo = passi[i];
+        const QString tabella = QString::fromLatin1(passo.tabella);
+        const QString condizione = QString::fromLatin1(passo.condizione);
+        bool ok = false;
+        switch (passo.tipo) {
+        case Passo::Padre:
+            ok = UnisciTabellaPadre(pacchetto, tabella, QString::fromLatin1(passo.campoChiave), idPaziente,
+                                    modificatoDa, cartellaIntera, condizione);
+            break;
+        case Passo::Figlia:
+            ok = UnisciTabellaFiglia(pacchetto, tabella, idPaziente, modificatoDa, cartellaIntera, condizione);
+            break;
+        case Passo::Singola:
+            ok = UnisciTabellaSingola(pacchetto, tabella, idPaziente, modificatoDa, cartellaIntera, condizione);
+            break;
+        }
+        if (!ok) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool UnioneCartella::ImportaCartellaDa(clsPaziente &paziente, Database &pacchetto)
+{
+    const qint32 idIniziale = paziente.ID;
+    bool ok = IniziaImportazione(pacchetto);
+    if (ok && paziente.ID == 0) {
+        paziente.ID = UnisciAnagrafica(pacchetto);
+        if (paziente.ID == 0) {
+            ok = Fallisci(ErrorePacchettoSenzaPaziente, QStringLiteral("Il pacchetto non contiene il paziente"));
+        }
+    } else if (ok) {
+        ok = VerificaPaziente(paziente.ID);
+    }
+    if (ok) {
+        ok = EseguiPassi(paziente.ID, QString(), true, pacchetto);
+    }
+    if (ok && !m_stato.annullato) {
+        // Failures here only cost a second download of the same chart; they do not undo the merge.
+        if (!lanvera::ImpostaUpdate(*m_stato.archivio, paziente.ID, paziente.IDUpdate)) {
+            qCWarning(lcUnione) << "QUOR_tblUpdate:" << m_stato.archivio->ultimoErrore().testo();
+        }
+        if (!lanvera::ImpostaDateUpdate(*m_stato.archivio, paziente.ID)) {
+            qCWarning(lcUnione) << "tblAnagrafica2:" << m_stato.archivio->ultimoErrore().testo();
+        }
+    }
+    ok = ConcludiImportazione(Cartella, ok);
+    if (!ok) {
+        paziente.ID = idIniziale; // a patient added by this import is gone with it
+    }
+    return ok;
+}
+
+bool UnioneCartella::ImportaModificheDa(const clsPaziente &paziente, const QString &modificatoDa, Database &pacchetto)
+{
+    bool ok = IniziaImportazione(pacchetto) && VerificaPaziente(paziente.ID);
+    if (ok) {
+        ok = EseguiPassi(paziente.ID, modificatoDa, false, pacchetto);
+    }
+    if (ok && !m_stato.annullato) {
+        // The chart is to be checked for changes at the next send.
+        Recordset rs(*m_stato.archivio);
+        ok = rs.apri(QStringLiteral("Select * from tblAnagrafica2 Where IDPaziente=?"), Recordset::Tipo::Dynaset,
+                     {paziente.ID}) &&
+             (rs.eof() ? rs.aggiungiNuovo() : rs.modifica()) && rs.imposta(QStringLiteral("IDPaziente"), paziente.ID) &&
+             rs.imposta(QStringLiteral("TagStato"), 1) && rs.imposta(QStringLiteral("DateUpdate"), Adesso()) &&
+             rs.aggiorna();
+        if (!ok) {
+            Fallisci(rs.ultimoErrore().numero, rs.ultimoErrore().descrizione);
+        }
+    }
+    return ConcludiImportazione(Modifiche, ok);
+}
+
+bool UnioneCartella::UnisciTabellaPadre(Database &pacchetto, const QString &tabella, const QString &campoChiave,
+                                        qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
+                                        const QString &condizione)
+{
+    return UnisciPerGuid(pacchetto, tabella, campoChiave.toLower(), false, idPaziente, modificatoDa, cartellaIntera,
+                         condizione);
+}
+
+bool UnioneCartella::UnisciTabellaFiglia(Database &pacchetto, const QString &tabella, qint32 idPaziente,
+                                         const QString &modificatoDa, bool cartellaIntera, const QString &condizione)
+{
+    return UnisciPerGuid(pacchetto, tabella, QString(), true, idPaziente, modificatoDa, cartellaIntera, condizione);
+}
+
+bool UnioneCartella::ApriRighe(QSqlQuery &righe, const QString &tabella, bool cartellaIntera, const QString &condizione)
+{
+    righe.setForwardOnly(true);
+    if (!righe.exec(QStringLiteral("select * from ") + Parentesi(tabella) + Condizione(cartellaIntera, condizione))) {
+        const auto e = ErroreDi(righe.lastError());
+        return Fallisci(e.numero, e.descrizione);
+    }
+    return true;
+}
+
+bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, const QString &campoChiave, bool figlia,
+                                   qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
+                                   const QString &condizione)
+{
+    if (m_stato.annullato) {
+        return false;
+    }
+    Database &archivio = *m_stato.archivio;
+    if (!EsisteTabella(pacchetto, tabella) || !EsisteTabella(archivio, tabella)) {
+        return true;
+    }
+    const QStringList comuni = CampiComuni(pacchetto, archivio, tabella);
+    if (!comuni.contains(QStringLiteral("GUID"), Qt::CaseInsensitive)) {
+        // Without the row identity on both sides no row can be matched: any row written would be
+        // written again at every import.
+        qCWarning(lcUnione) << tabella << "senza GUID: non unita";
+        return true;
+    }
+    QSqlQuery righe(pacchetto.connessione());
+    if (!ApriRighe(righe, tabella, cartellaIntera, condizione)) {
+        return false;
+    }
+    const PianoTabella piano =
+        FaiPiano(comuni, CampiDi(righe.record()), archivio.campi(tabella),
+                 figlia ? ChiaviEsterne() : QStringList{QStringLiteral("iddiario")}, cartellaIntera, false);
+    IstruzioniTabella istruzioni(archivio.connessione());
+    if (!istruzioni.prepara(tabella, piano, QStringLiteral("GUID"))) {
+        return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
+    }
+    const Contesto contesto{m_mappaChiavi, idPaziente, modificatoDa, cartellaIntera};
+
+    qint64 righeLette = 0;
+    qint64 senzaGuid = 0;
+    QVariantList valori(piano.scritte.size());
+    QVariantList locale(piano.letteLocali.size());
+    while (righe.next()) {
+        ++righeLette;
+        if (righeLette % RighePerPausa == 0) {
+            m_stato.cedi();
+        }
+        if (m_stato.annullato) {
+            return false;
+        }
+        const QVariant guid = righe.value(piano.pacchettoGuid);
+        if (ComeTesto(guid).trimmed().isEmpty()) {
+            // A row without identity matches nothing; added, it would be added again at every import.
+            ++senzaGuid;
+            continue;
+        }
+        bool esiste = false;
+        if (!istruzioni.cerca(guid, locale, esiste)) {
+            return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
+        }
+        const bool chiaviCambiate = ValoriRiga(piano, righe, esiste ? &locale : nullptr, contesto, valori);
+
+        bool ok = true;
+        QVariant idLocale;
+        if (!esiste) {
+            ok = istruzioni.inserisci(valori, idLocale);
+        } else {
+            idLocale = piano.localeID >= 0 ? locale.at(piano.localeID) : QVariant();
+            const QString nelPacchetto =
+                piano.pacchettoAggiornato >= 0 ? Momento(righe.value(piano.pacchettoAggiornato)) : QString();
+            const QString inLocale =
+                piano.localeAggiornato >= 0 ? Momento(locale.at(piano.localeAggiornato)) : QString();
+            if (nelPacchetto > inLocale || (chiaviCambiate && nelPacchetto == inLocale)) {
+                // The newer version, or the same one with its keys put right.
+                ok = istruzioni.aggiorna(locale.at(0), valori);
+            } else if (chiaviCambiate) {
+                // This archive's version is newer: only its keys are put right, its content stays.
+                ok = istruzioni.aggiornaChiavi(locale.at(0), valori);
+            }
+        }
+        if (!ok) {
+            return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
+        }
+        if (!campoChiave.isEmpty() && piano.pacchettoID >= 0) {
+            const QVariant idPacchetto = righe.value(piano.pacchettoID);
+            if (!idPacchetto.isNull()) {
+                m_mappaChiavi.insert(campoChiave + TestoChiave(idPacchetto), idLocale.toInt());
+            }
+        }
+    }
+    if (righe.lastError().isValid()) {
+        const auto e = ErroreDi(righe.lastError());
+        return Fallisci(e.numero, e.descrizione);
+    }
+    if (senzaGuid > 0) {
+        qCWarning(lcUnione) << tabella << ":" << senzaGuid << "righe senza GUID non unite";
+    }
+    if (m_stato.annullato) {
+        return false;
+    }
+    return !cartellaIntera || VerificaCompletezza(tabella, idPaziente, condizione, righeLette);
+}
+
+bool UnioneCartella::VerificaCompletezza(const QString &tabella, qint32 idPaziente, const QString &condizione,
+                                         qint64 righe)
+{
+    Database &archivio = *m_stato.archivio;
+    if (m_stato.reinviaCartella || !archivio.esisteCampo(tabella, QStringLiteral("IDPaziente"))) {
+        return true;
+    }
+    QString sql =
+        QStringLiteral("Select Count(*) as Conta from ") + Parentesi(tabella) + QStringLiteral(" Where (IDPaziente=?)");
+    if (!condizione.isEmpty()) {
+        sql += QStringLiteral(" and ") + condizione;
+    }
+    Recordset conta(archivio);
+    if (!conta.apri(sql, Recordset::Tipo::SoloAvanti, {idPaziente})) {
+        return Fallisci(conta.ultimoErrore().numero, conta.ultimoErrore().descrizione);
+    }
+    if (conta.valore(QStringLiteral("Conta")).toLongLong() > righe) {
+        // This archive holds rows that the server's chart lacks: the chart is sent after the merge.
+        m_stato.reinviaCartella = true;
+    }
+    return true;
+}
+
+bool UnioneCartella::UnisciTabellaSingola(Database &pacchetto, const QString &tabella, qint32 idPaziente,
+                                          const QString &modificatoDa, bool cartellaIntera, const QString &condizione)
+{
+    if (m_stato.annullato) {
+        return false;
+    }
+    Database &archivio = *m_stato.archivio;
+    if (!EsisteTabella(pacchetto, tabella) || !EsisteTabella(archivio, tabella)) {
+        return true;
+    }
+    const QStringList campiLocali = archivio.campi(tabella);
+    if (IndiceDi(campiLocali, QStringLiteral("IDPaziente")) < 0) {
+        qCWarning(lcUnione) << tabella << "senza IDPaziente: non unita";
+        return true;
+    }
+    QSqlQuery righe(pacchetto.connessione());
+    if (!ApriRighe(righe, tabella, cartellaIntera, condizione)) {
+        return false;
+    }
+    if (!righe.next()) {
+        return righe.lastError().isValid()
+                   ? Fallisci(ErroreDi(righe.lastError()).numero, ErroreDi(righe.lastError()).descrizione)
+                   : true;
+    }
+    const PianoTabella piano = FaiPiano(CampiComuni(pacchetto, archivio, tabella), CampiDi(righe.record()), campiLocali,
+                                        ChiaviEsterne(), cartellaIntera, true);
+    IstruzioniTabella istruzioni(archivio.connessione());
+    QVariantList locale(piano.letteLocali.size());
+    bool esiste = false;
+    if (!istruzioni.prepara(tabella, piano, QStringLiteral("IDPaziente")) ||
+        !istruzioni.cerca(idPaziente, locale, esiste)) {
+        return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
+    }
+    QVariantList valori(piano.scritte.size());
+    ValoriRiga(piano, righe, esiste ? &locale : nullptr,
+               Contesto{m_mappaChiavi, idPaziente, modificatoDa, cartellaIntera}, valori);
+    bool ok = true;
+    if (!esiste) {
+        QVariant idLocale;
+        ok = istruzioni.inserisci(valori, idLocale);
+    } else {
+        const QString nelPacchetto =
+            piano.pacchettoAggiornato >= 0 ? Momento(righe.value(piano.pacchettoAggiornato)) : QString();
+        const QString inLocale = piano.localeAggiornato >= 0 ? Momento(locale.at(piano.localeAggiornato)) : QString();
+        if (nelPacchetto > inLocale) {
+            ok = istruzioni.aggiorna(locale.at(0), valori);
+        }
+    }
+    return ok || Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
+}
+
+qint32 UnioneCartella::UnisciAnagrafica(Database &pacchetto)
+{
+    Database &archivio = *m_stato.archivio;
+    const QString tabella = QStringLiteral("tblAnagrafica");
+    if (!EsisteTabella(pacchetto, tabella)) {
+        return 0;
+    }
+    Recordset p(pacchetto);
+    if (!p.apri(QStringLiteral("select * from tblAnagrafica"))) {
+        Fallisci(p.ultimoErrore().numero, p.ultimoErrore().descrizione);
+        return 0;
+    }
+    if (p.eof()) {
+        return 0;
+    }
+    const QStringList comuni = CampiComuni(pacchetto, archivio, tabella);
+    const QString guid = p.testo(QStringLiteral("GUID"));
+    const bool guidPresente = !guid.trimmed().isEmpty();
+
+    auto fallisciSu = [this](const Recordset &rs) {
+        Fallisci(rs.ultimoErrore().numero, rs.ultimoErrore().descrizione);
+        return 0;
+    };
+    auto impostaSeEsiste = [](Recordset &rs, const QString &campo, const QVariant &valore) {
+        return !rs.haCampo(campo) || rs.imposta(campo, valore);
+    };
+    auto copiaComuni = [&](Recordset &rs) {
+        for (const QString &campo : comuni) {
+            if (campo.compare(QLatin1String("ID"), Qt::CaseInsensitive) != 0 && !rs.imposta(campo, p.valore(campo))) {
+                return false;
+            }
+        }
+        return true;
+    };
+
+    qint32 id = 0;
+    if (guidPresente) {
+        // A package patient without identity is matched with nobody: an empty GUID would pick any
+        // local patient whose GUID is empty as well.
+        Recordset l(archivio);
+        if (!l.apri(QStringLiteral("Select * from tblAnagrafica Where [GUID]=?"), Recordset::Tipo::Dynaset, {guid})) {
+            return fallisciSu(l);
+        }
+        if (!l.eof()) {
+            const QString cognome = QStringLiteral("Cognome");
+            const QString nome = QStringLiteral("Nome");
+            const QString cf = QStringLiteral("CodiceFiscale");
+            const bool stessoNome = Normale(p.valore(cognome)) == Normale(l.valore(cognome)) &&
+                                    Normale(p.valore(nome)) == Normale(l.valore(nome));
+            const bool stessoCF = !Normale(p.valore(cf)).isEmpty() && Normale(p.valore(cf)) == Normale(l.valore(cf));
+            const bool piuRecente =
+                Momento(p.valore(QStringLiteral("LastUpdate"))) > Momento(l.valore(QStringLiteral("LastUpdate")));
+            if ((stessoNome && (Normale(l.valore(cf)).isEmpty() || piuRecente)) ||
+                (!stessoNome && stessoCF && piuRecente)) {
+                id = l.valore(QStringLiteral("ID")).toInt();
+            } else if (stessoNome || stessoCF) {
+                Fallisci(ErroreIdentitaPaziente,
+                         QStringLiteral("Chiave Cognome+Nome+CF diversa:\r\nPaziente su server: ") + p.testo(cognome) +
+                             QLatin1Char(' ') + p.testo(nome) + QStringLiteral(" - ") + p.testo(cf) +
+                             QStringLiteral("\r\nPaziente in locale: ") + l.testo(cognome) + QLatin1Char(' ') +
+                             l.testo(nome) + QStringLiteral(" - ") + l.testo(cf) +
+                             QStringLiteral("\r\nCorreggere manualmente i dati anagrafici"));
+                return 0;
+            } else {
+                // Another person under the same identity: the local one takes a new identity and keeps
+                // his data; the package's patient is added beside him.
+                if (!l.modifica() || !l.imposta(QStringLiteral("GUID"), lanvera::CreaGUID()) || !l.aggiorna()) {
+                    return fallisciSu(l);
+                }
+            }
+        }
+    }
+
+    Recordset r(archivio);
+    if (id != 0) {
+        if (!r.apri(QStringLiteral("Select * from tblAnagrafica Where ID=?"), Recordset::Tipo::Dynaset, {id}) ||
+            r.eof() || !r.modifica() || !copiaComuni(r) ||
+            !impostaSeEsiste(r, QStringLiteral("ModificatoDa"), QString()) ||
+            !impostaSeEsiste(r, QStringLiteral("ToSend"), -1) || !impostaSeEsiste(r, QStringLiteral("ToRepl"), 0) ||
+            !impostaSeEsiste(r, QStringLiteral("LastUpdate"), Adesso()) || !r.aggiorna()) {
+            return fallisciSu(r);
+        }
+    } else {
+        const QVariant adesso = Adesso();
+        if (!r.apri(QStringLiteral("Select * from tblAnagrafica Where ID=0"), Recordset::Tipo::Dynaset) ||
+            !r.aggiungiNuovo() || !copiaComuni(r) ||
+            (!guidPresente && !impostaSeEsiste(r, QStringLiteral("GUID"), lanvera::CreaGUID())) ||
+            !impostaSeEsiste(r, QStringLiteral("ModificatoDa"), QString()) ||
+            !impostaSeEsiste(r, QStringLiteral("ToSend"), -1) || !impostaSeEsiste(r, QStringLiteral("ToRepl"), 0) ||
+            !impostaSeEsiste(r, QStringLiteral("LastInsert"), adesso) ||
+            !impostaSeEsiste(r, QStringLiteral("LastUpdate"), adesso) || !r.aggiorna()) {
+            return fallisciSu(r);
+        }
+        id = r.valore(QStringLiteral("ID")).toInt();
+    }
+
+    Recordset stato(archivio);
+    if (!stato.apri(QStringLiteral("Select * from tblAnagrafica2 Where IDPaziente=?"), Recordset::Tipo::Dynaset,
+                    {id})) {
+        return fallisciSu(stato);
+    }
+    if (stato.eof() && (!stato.aggiungiNuovo() || !stato.imposta(QStringLiteral("IDPaziente"), id) ||
+                        !stato.imposta(QStringLiteral("TagStato"), 0) || !stato.aggiorna())) {
+        return fallisciSu(stato);
+    }
+    return id;
+}

@@ -1,0 +1,772 @@
+#include "Database.h"
+#include "PacchettoCartella.h"
+#include "Recordset.h"
+#include "UnioneCartella.h"
+#include "clsBase64.h"
+#include "modArchivio.h"
+#include "modArchivioHost.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSet>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QTemporaryDir>
+
+#include <functional>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <zip.h>
+
+using namespace Qt::StringLiterals;
+using lanvera::CreaGUID;
+using lanvera::dao::Database;
+using lanvera::dao::Recordset;
+
+namespace {
+
+const QString T0 = u"2024-01-10 10:00:00"_s;
+const QString T1 = u"2024-02-10 10:00:00"_s; // later than T0
+const QString Tprima = u"2023-12-01 08:00:00"_s;
+const QString Momento = u"tblAnagrafica2.DateUpdate"_s; // the one value every import moves
+
+// A new archive from the host's empty template, opened.
+bool CreaArchivio(Database &db, const QString &percorso)
+{
+    QString errore;
+    const bool ok = lanvera::host::CreaArchivioVuoto(percorso, &errore) && db.apri(percorso) &&
+                    db.esegui(u"PRAGMA synchronous=OFF"_s); // tests need no disk flush after every statement
+    EXPECT_TRUE(ok) << qPrintable(errore) << qPrintable(db.ultimoErrore().testo());
+    return ok;
+}
+
+// The tables of a patient's chart: those that carry the patient's ID.
+QStringList TabelleCartella(Database &db, const QStringList &anche = {})
+{
+    QStringList tabelle = anche;
+    for (const QString &t : db.tabelle()) {
+        if (db.esisteCampo(t, u"IDPaziente"_s) && db.esisteCampo(t, u"GUID"_s)) {
+            tabelle << t;
+        }
+    }
+    return tabelle;
+}
+
+QVariant Valore(Database &db, const QString &sql, const QVariantList &valori = {})
+{
+    Recordset rs(db);
+    return rs.apri(sql, Recordset::Tipo::SoloAvanti, valori) && !rs.eof() ? rs.valore(rs.campi().first()) : QVariant();
+}
+
+// Every row of every table, in storage order, but for the "table.column" values in `salta`.
+QString Contenuto(Database &db, const QSet<QString> &salta = {})
+{
+    QString testo;
+    QSqlQuery q(db.connessione());
+    for (const QString &tabella : db.tabelle()) {
+        testo += u"== "_s + tabella + u"\n"_s;
+        q.exec(u"SELECT * FROM [%1] ORDER BY _rowid_"_s.arg(tabella));
+        while (q.next()) {
+            for (int i = 0; i < q.record().count(); ++i) {
+                const bool nascosto = salta.contains(tabella + u"."_s + q.record().fieldName(i));
+                testo += (nascosto ? u"*"_s : q.value(i).isNull() ? u"<null>"_s : q.value(i).toString()) + u"|"_s;
+            }
+            testo += u"\n"_s;
+        }
+    }
+    return testo;
+}
+
+} // namespace
+
+void PrintTo(const QString &testo, std::ostream *os)
+{
+    *os << testo.toStdString();
+}
+void PrintTo(const QVariant &valore, std::ostream *os)
+{
+    *os << (valore.isNull() ? std::string("<null>") : valore.toString().toStdString());
+}
+
+// Two archives, "here" (merged into) and "there" (where packages come from), the engine state and
+// the merge. Tests read: change there, package, merge here, compare.
+class UnioneCartellaTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_TRUE(CreaArchivio(m_qui, m_dir.filePath(u"Qui.mdb"_s)));
+        ASSERT_TRUE(CreaArchivio(m_la, m_dir.filePath(u"La.mdb"_s)));
+        // Counters there start at 100, so that a key copied instead of translated shows.
+        for (const QString &t : TabelleCartella(m_la, {u"tblAnagrafica"_s})) {
+            ASSERT_TRUE(m_la.esegui(u"INSERT INTO [%1] (ID) VALUES (100)"_s.arg(t)) &&
+                        m_la.esegui(u"DELETE FROM [%1]"_s.arg(t)));
+        }
+        // Someone else's chart here, so that this archive's counters have moved as well.
+        const qint32 altro = Riga(m_qui, u"tblAnagrafica"_s, {{u"Cognome"_s, u"Altri"_s}});
+        for (int i = 0; i < 3; ++i) {
+            Riga(m_qui, u"tblDiario"_s, {{u"IDPaziente"_s, altro}});
+        }
+        m_stato.archivio = &m_qui;
+        m_stato.attendiEventi = [this] { m_stato.annullato = m_stato.annullato || ++m_pause == m_annullaDopo; };
+        m_stato.log = [this](const QString &riga, bool) { m_log << riga; };
+        m_paziente = Paziente(m_la, u"Bianchi"_s, u"Anna"_s, u"BNCNNA80A41H501X"_s, CreaGUID(), T0);
+    }
+
+    // Adds a row; GUID, LastUpdate and ToSend of a row as last sent unless given.
+    static qint32 Riga(Database &db, const QString &tabella, const QVariantMap &valori)
+    {
+        QVariantMap tutti{{u"GUID"_s, CreaGUID()}, {u"LastUpdate"_s, T0}, {u"ToSend"_s, -1}};
+        tutti.insert(valori);
+        Recordset rs(db);
+        bool ok = rs.apri(u"SELECT * FROM [%1] WHERE 0"_s.arg(tabella), Recordset::Tipo::Dynaset) && rs.aggiungiNuovo();
+        for (auto it = tutti.cbegin(); ok && it != tutti.cend(); ++it) {
+            ok = !db.esisteCampo(tabella, it.key()) || rs.imposta(it.key(), it.value());
+        }
+        EXPECT_TRUE(ok && rs.aggiorna()) << qPrintable(rs.ultimoErrore().testo());
+        return rs.valore(u"ID"_s).toInt();
+    }
+    // A row of the patient there.
+    qint32 La(const QString &tabella, const QVariantMap &valori = {})
+    {
+        QVariantMap tutti{{u"IDPaziente"_s, m_paziente}};
+        tutti.insert(valori);
+        return Riga(m_la, tabella, tutti);
+    }
+    static qint32 Paziente(Database &db, const QString &cognome, const QString &nome, const QString &cf,
+                           const QString &guid, const QString &aggiornato)
+    {
+        return Riga(db, u"tblAnagrafica"_s,
+                    {{u"Cognome"_s, cognome},
+                     {u"Nome"_s, nome},
+                     {u"CodiceFiscale"_s, cf},
+                     {u"GUID"_s, guid},
+                     {u"LastUpdate"_s, aggiornato}});
+    }
+    void CambiaLa(const QString &sql, const QVariantList &valori = {}) { EXPECT_TRUE(m_la.esegui(sql, valori)); }
+    void CambiaQui(const QString &sql, const QVariantList &valori = {}) { EXPECT_TRUE(m_qui.esegui(sql, valori)); }
+
+    // The package of the patient there: all his rows, or (a colleague's changes) those not as sent.
+    Database &Pacchetto(bool soloCambiate = false, qint32 idPaziente = 0)
+    {
+        m_pacchetto.chiudi();
+        const QString file = m_dir.filePath(u"Cartella%1.mdb"_s.arg(++m_pacchetti));
+        EXPECT_TRUE(Database().crea(file, true));
+        for (const QString &t : TabelleCartella(m_la, {u"tblAnagrafica"_s})) {
+            const QString chiave = t == u"tblAnagrafica"_s ? u"ID"_s : u"IDPaziente"_s;
+            CambiaLa(u"SELECT [%1].* INTO [%1] IN \"%2\" FROM [%1] WHERE %3=?%4"_s.arg(
+                         t, file, chiave, soloCambiate ? u" AND ToSend<>-1"_s : QString()),
+                     {idPaziente ? idPaziente : m_paziente});
+        }
+        EXPECT_TRUE(m_pacchetto.apri(file));
+        return m_pacchetto;
+    }
+
+    bool ImportaCartella(clsPaziente &paziente, Database &pacchetto)
+    {
+        return m_unione.ImportaCartellaDa(paziente, pacchetto);
+    }
+    bool ImportaModifiche(qint32 idLocale, Database &pacchetto)
+    {
+        clsPaziente paziente;
+        paziente.ID = idLocale;
+        return m_unione.ImportaModificheDa(paziente, u"Verdi Luca"_s, pacchetto);
+    }
+    qint32 NuovoID(const QString &chiave) const { return m_unione.NuovoID(chiave); }
+
+    // The patient there merged here as new, or again; his local ID.
+    qint32 PrimaImportazione()
+    {
+        clsPaziente paziente;
+        paziente.IDUpdate = m_idUpdate;
+        EXPECT_TRUE(ImportaCartella(paziente, Pacchetto())) << qPrintable(m_stato.messaggioErrore);
+        EXPECT_NE(paziente.ID, 0);
+        return paziente.ID;
+    }
+    bool Reimporta(qint32 idLocale)
+    {
+        clsPaziente paziente;
+        paziente.ID = idLocale;
+        paziente.IDUpdate = m_idUpdate;
+        return ImportaCartella(paziente, Pacchetto());
+    }
+
+    // Here: a value, or a column of the row that carries the GUID of row `id` there.
+    QVariant Qui(const QString &sql, const QVariantList &valori = {}) { return Valore(m_qui, sql, valori); }
+    QVariant Qui(const QString &tabella, const QString &colonna, qint32 id)
+    {
+        return Qui(u"SELECT [%1] FROM [%2] WHERE GUID=?"_s.arg(colonna, tabella), {GuidLa(tabella, id)});
+    }
+    QString GuidLa(const QString &tabella, qint32 id)
+    {
+        return Valore(m_la, u"SELECT GUID FROM [%1] WHERE ID=?"_s.arg(tabella), {id}).toString();
+    }
+
+    QTemporaryDir m_dir;
+    Database m_qui;
+    Database m_la;
+    Database m_pacchetto;
+    int m_pacchetti = 0;
+    StatoMotore m_stato;
+    PacchettoCartella m_cartella{m_stato};
+    UnioneCartella m_unione{m_stato, m_cartella};
+    qint32 m_paziente = 0;
+    QString m_idUpdate = CreaGUID();
+    int m_pause = 0;
+    int m_annullaDopo = 0;
+    QStringList m_log;
+};
+
+class MergeRowsTest : public UnioneCartellaTest
+{};
+class MergeModificationsTest : public UnioneCartellaTest
+{};
+class WholeChartTest : public UnioneCartellaTest
+{};
+class SingleRowTableTest : public UnioneCartellaTest
+{};
+class ImportTransactionTest : public UnioneCartellaTest
+{};
+class MergeFaultsTest : public UnioneCartellaTest
+{};
+class PackageImportTest : public UnioneCartellaTest
+{};
+class MergePerformanceTest : public UnioneCartellaTest
+{};
+
+// --- rows matched by GUID, the newer one wins ---------------------------------------------------
+
+TEST_F(MergeRowsTest, NewerPackageRowWinsAndKeepsTheLocalID)
+{
+    const qint32 diario = La(u"tblDiario"_s, {{u"Diario"_s, u"v1"_s}});
+    const qint32 qui = PrimaImportazione();
+    const QVariant idQui = Qui(u"tblDiario"_s, u"ID"_s, diario);
+    EXPECT_NE(idQui.toInt(), diario);
+
+    CambiaLa(u"UPDATE tblDiario SET Diario='v2', LastUpdate=?"_s, {T1});
+    ASSERT_TRUE(Reimporta(qui)) << qPrintable(m_stato.messaggioErrore);
+    EXPECT_EQ(Qui(u"tblDiario"_s, u"Diario"_s, diario), u"v2"_s);
+    EXPECT_EQ(Qui(u"tblDiario"_s, u"ID"_s, diario), idQui);
+    EXPECT_EQ(Qui(u"tblDiario"_s, u"IDPaziente"_s, diario).toInt(), qui);
+    EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblDiario WHERE IDPaziente=?"_s, {qui}).toInt(), 1);
+}
+
+TEST_F(MergeRowsTest, EqualStampsLeaveTheRowUnlessAKeyWouldChange)
+{
+    const qint32 diario = La(u"tblDiario"_s);
+    const qint32 ricetta = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}});
+    const qint32 qui = PrimaImportazione();
+
+    CambiaQui(u"UPDATE tblDiario SET Diario='qui', ToSend=0 WHERE GUID=?"_s, {GuidLa(u"tblDiario"_s, diario)});
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_EQ(Qui(u"tblDiario"_s, u"Diario"_s, diario), u"qui"_s);
+    EXPECT_EQ(Qui(u"tblDiario"_s, u"ToSend"_s, diario), 0) << "not written at all";
+
+    // A broken link, or the row under another patient: written again with its keys put right.
+    CambiaQui(u"UPDATE tblPrescrizioni SET IDDiario=0, Descrizione='x'"_s);
+    CambiaQui(u"UPDATE tblDiario SET IDPaziente=1 WHERE GUID=?"_s, {GuidLa(u"tblDiario"_s, diario)});
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, ricetta), Qui(u"tblDiario"_s, u"ID"_s, diario));
+    EXPECT_TRUE(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta).isNull());
+    EXPECT_EQ(Qui(u"tblDiario"_s, u"IDPaziente"_s, diario).toInt(), qui);
+}
+
+TEST_F(MergeRowsTest, NewerLocalRowIsKeptAndOnlyItsKeysArePutRight)
+{
+    const qint32 diario = La(u"tblDiario"_s);
+    const qint32 ricetta = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}});
+    const qint32 qui = PrimaImportazione();
+    CambiaQui(u"UPDATE tblPrescrizioni SET Descrizione='qui', LastUpdate=?, ToSend=0"_s, {T1});
+    CambiaLa(u"UPDATE tblPrescrizioni SET Descrizione='la'"_s);
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta), u"qui"_s);
+
+    CambiaQui(u"UPDATE tblPrescrizioni SET IDDiario=NULL"_s);
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, ricetta), Qui(u"tblDiario"_s, u"ID"_s, diario));
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta), u"qui"_s);
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"ToSend"_s, ricetta), 0) << "the local change is still to be sent";
+}
+
+TEST_F(MergeRowsTest, NewParentsGetNewIDsAndTheirChildrenFollowThem)
+{
+    const qint32 qui = PrimaImportazione();
+    const qint32 diario = La(u"tblDiario"_s);
+    const qint32 ricetta = La(u"tblRicette"_s, {{u"IDDiario"_s, diario}});
+    const qint32 farmaco = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}, {u"IDRicetta"_s, ricetta}});
+    const qint32 storico = La(u"DIABETE_tblStorico"_s);
+    const qint32 voce = La(u"DIABETE_tblStoricoItems"_s, {{u"IDStorico"_s, storico}});
+    const qint32 primo = La(u"tblCertificatiINAIL"_s);
+    const qint32 seguito = La(u"tblCertificatiINAIL"_s, {{u"IDCertificatoPadre"_s, primo}});
+    ASSERT_TRUE(Reimporta(qui)) << qPrintable(m_stato.messaggioErrore);
+
+    const QVariant diarioQui = Qui(u"tblDiario"_s, u"ID"_s, diario);
+    ASSERT_FALSE(diarioQui.isNull());
+    EXPECT_NE(diarioQui.toInt(), diario);
+    EXPECT_EQ(NuovoID(u"iddiario%1"_s.arg(diario)), diarioQui.toInt());
+    EXPECT_EQ(Qui(u"tblRicette"_s, u"IDDiario"_s, ricetta), diarioQui) << "a parent's own IDDiario too";
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, farmaco), diarioQui);
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDRicetta"_s, farmaco), Qui(u"tblRicette"_s, u"ID"_s, ricetta));
+    EXPECT_EQ(Qui(u"DIABETE_tblStoricoItems"_s, u"IDStorico"_s, voce), Qui(u"DIABETE_tblStorico"_s, u"ID"_s, storico));
+    EXPECT_TRUE(Qui(u"tblCertificatiINAIL"_s, u"IDCertificatoPadre"_s, primo).isNull());
+    EXPECT_EQ(Qui(u"tblCertificatiINAIL"_s, u"IDCertificatoPadre"_s, seguito),
+              Qui(u"tblCertificatiINAIL"_s, u"ID"_s, primo));
+}
+
+TEST_F(MergeRowsTest, ChildWhoseParentIsNullOrAbsentGetsZero)
+{
+    const qint32 senza = La(u"tblPrescrizioni"_s);
+    const qint32 orfana = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, 4242}});
+    PrimaImportazione();
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, senza), 0);
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, orfana), 0);
+    EXPECT_EQ(NuovoID(u"iddiario4242"_s), 0);
+}
+
+// --- a colleague's modifications ----------------------------------------------------------------
+
+TEST_F(MergeModificationsTest, OnlyChangedRowsAreTakenWithTheColleaguesNameAndOurToSend)
+{
+    const qint32 a = La(u"tblAllergie"_s, {{u"Nota"_s, u"a"_s}});
+    const qint32 b = La(u"tblAllergie"_s, {{u"Nota"_s, u"b"_s}});
+    const qint32 c = La(u"tblAllergie"_s, {{u"Nota"_s, u"c"_s}});
+    const qint32 qui = PrimaImportazione();
+    CambiaQui(u"UPDATE tblAllergie SET ToSend=0 WHERE GUID=?"_s, {GuidLa(u"tblAllergie"_s, b)});
+
+    // The colleague changes a and b (ToSend 0), c carries another mark, and he adds d.
+    CambiaLa(u"UPDATE tblAllergie SET Nota=Nota||'+', LastUpdate=?, ToSend=0, ModificatoDa='io'"_s, {T1});
+    CambiaLa(u"UPDATE tblAllergie SET ToSend=1 WHERE ID=?"_s, {c});
+    const qint32 d = La(u"tblAllergie"_s, {{u"ToSend"_s, 0}});
+    CambiaLa(u"UPDATE tblAnagrafica SET Note='dal collega', LastUpdate=?, ToSend=0"_s, {T1});
+    ASSERT_TRUE(ImportaModifiche(qui, Pacchetto(true))) << qPrintable(m_stato.messaggioErrore);
+
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"Nota"_s, a), u"a+"_s);
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"ModificatoDa"_s, a), u"Verdi Luca"_s);
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"ToSend"_s, a), -1);
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"ToSend"_s, b), 0);
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"Nota"_s, c), u"c"_s);
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"IDPaziente"_s, d), qui);
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"ModificatoDa"_s, d), u"Verdi Luca"_s);
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"ToSend"_s, d), 0) << "a new row is this archive's change to send";
+
+    EXPECT_TRUE(Qui(u"SELECT Note FROM tblAnagrafica WHERE ID=?"_s, {qui}).isNull()) << "the patient is not merged";
+    EXPECT_EQ(Qui(u"SELECT TagStato FROM tblAnagrafica2 WHERE IDPaziente=?"_s, {qui}), 1);
+    EXPECT_FALSE(Qui(u"SELECT DateUpdate FROM tblAnagrafica2 WHERE IDPaziente=?"_s, {qui}).isNull());
+}
+
+TEST_F(MergeModificationsTest, ChangedChildWhoseParentDidNotTravelKeepsItsLink)
+{
+    const qint32 diario = La(u"tblDiario"_s);
+    const qint32 ricetta = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}});
+    const qint32 qui = PrimaImportazione();
+    const QVariant diarioQui = Qui(u"tblDiario"_s, u"ID"_s, diario);
+
+    CambiaLa(u"UPDATE tblPrescrizioni SET Descrizione='nuova', LastUpdate=?, ToSend=0"_s, {T1});
+    const qint32 nuova = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}, {u"ToSend"_s, 0}});
+    ASSERT_TRUE(ImportaModifiche(qui, Pacchetto(true)));
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta), u"nuova"_s);
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, ricetta), diarioQui);
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, nuova), 0) << "a new row's untravelled parent is unknown";
+}
+
+// --- a whole chart --------------------------------------------------------------------------------
+
+TEST_F(WholeChartTest, EveryRowWrittenIsMarkedAsSentAndThePatientStamped)
+{
+    for (int i = 0; i < 3; ++i) {
+        La(u"tblDiario"_s, {{u"ToSend"_s, 0}, {u"ModificatoDa"_s, u"Rossi"_s}});
+    }
+    const qint32 qui = PrimaImportazione();
+    EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblDiario WHERE IDPaziente=? AND ToSend=-1 AND ModificatoDa='Rossi'"_s, {qui}),
+              3);
+    EXPECT_EQ(Qui(u"SELECT IDUpdate FROM QUOR_tblUpdate WHERE IDPaziente=?"_s, {qui}), m_idUpdate);
+    EXPECT_FALSE(Qui(u"SELECT DateUpdate FROM tblAnagrafica2 WHERE IDPaziente=?"_s, {qui}).isNull());
+}
+
+TEST_F(WholeChartTest, MoreLocalRowsThanThePackageAsksForAResend)
+{
+    const qint32 primo = La(u"tblCertificatiINAIL"_s);
+    La(u"tblCertificatiINAIL"_s, {{u"IDCertificatoPadre"_s, primo}});
+    La(u"tblProblemi"_s);
+    const qint32 qui = PrimaImportazione();
+    EXPECT_FALSE(m_stato.reinviaCartella) << "equal counts, each certificate half against its own rows";
+
+    La(u"tblProblemi"_s, {{u"GUID"_s, QVariant()}});
+    Riga(m_qui, u"tblProblemi"_s, {{u"IDPaziente"_s, 1}});
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_FALSE(m_stato.reinviaCartella) << "fewer here than in the package; other patients do not count";
+
+    Riga(m_qui, u"tblProblemi"_s, {{u"IDPaziente"_s, qui}});
+    Riga(m_qui, u"tblProblemi"_s, {{u"IDPaziente"_s, qui}});
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_TRUE(m_stato.reinviaCartella) << "three here, two in the package";
+}
+
+// --- single-row tables ----------------------------------------------------------------------------
+
+TEST_F(SingleRowTableTest, MatchedByPatientWithAnIdentityOfItsOwn)
+{
+    const qint32 anamnesi = La(u"tblAnamnesi"_s, {{u"Anamnesi"_s, u"v1"_s}});
+    La(u"tblAnamnesi"_s, {{u"Anamnesi"_s, u"seconda"_s}});
+    const qint32 qui = PrimaImportazione();
+    const QString sql = u"SELECT %1 FROM tblAnamnesi WHERE IDPaziente=?"_s;
+    EXPECT_EQ(Qui(sql.arg(u"Count(*)"_s), {qui}), 1) << "only the first package row";
+    EXPECT_EQ(Qui(sql.arg(u"Anamnesi"_s), {qui}), u"v1"_s);
+    const QString guid = Qui(sql.arg(u"GUID"_s), {qui}).toString();
+    EXPECT_EQ(guid.size(), 38);
+    EXPECT_NE(guid, GuidLa(u"tblAnamnesi"_s, anamnesi));
+
+    CambiaLa(u"UPDATE tblAnamnesi SET Anamnesi='v0', LastUpdate=? WHERE ID=?"_s, {Tprima, anamnesi});
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_EQ(Qui(sql.arg(u"Anamnesi"_s), {qui}), u"v1"_s) << "not newer: left";
+
+    CambiaLa(u"UPDATE tblAnamnesi SET Anamnesi='v2', LastUpdate=? WHERE ID=?"_s, {T1, anamnesi});
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_EQ(Qui(sql.arg(u"Anamnesi"_s), {qui}), u"v2"_s);
+    EXPECT_EQ(Qui(sql.arg(u"GUID"_s), {qui}), guid) << "the GUID is never copied";
+}
+
+// --- the patient's own row, for a patient new here ------------------------------------------------
+
+class PatientIdentityTest : public UnioneCartellaTest
+{
+protected:
+    // A local patient under the package patient's GUID.
+    qint32 Locale(const QString &cognome, const QString &nome, const QString &cf, const QString &aggiornato)
+    {
+        return Paziente(m_qui, cognome, nome, cf, GuidLa(u"tblAnagrafica"_s, m_paziente), aggiornato);
+    }
+    qint32 Importa()
+    {
+        clsPaziente paziente;
+        EXPECT_TRUE(ImportaCartella(paziente, Pacchetto())) << qPrintable(m_stato.messaggioErrore);
+        return paziente.ID;
+    }
+    QVariant Di(qint32 id, const QString &colonna)
+    {
+        return Qui(u"SELECT [%1] FROM tblAnagrafica WHERE ID=?"_s.arg(colonna), {id});
+    }
+};
+
+TEST_F(PatientIdentityTest, NewPatientIsAddedAsSent)
+{
+    const qint32 id = Importa();
+    EXPECT_EQ(Di(id, u"GUID"_s), GuidLa(u"tblAnagrafica"_s, m_paziente));
+    EXPECT_EQ(Di(id, u"Cognome"_s), u"Bianchi"_s);
+    EXPECT_EQ(Di(id, u"ToSend"_s), -1);
+    EXPECT_EQ(Di(id, u"ToRepl"_s), 0);
+    EXPECT_EQ(Di(id, u"ModificatoDa"_s), QString());
+    EXPECT_FALSE(Di(id, u"LastInsert"_s).isNull());
+    EXPECT_GT(Di(id, u"LastUpdate"_s).toString(), T0);
+    EXPECT_EQ(Qui(u"SELECT TagStato FROM tblAnagrafica2 WHERE IDPaziente=?"_s, {id}), 0);
+}
+
+TEST_F(PatientIdentityTest, SameNameIsTheLocalPatientWhenHisCodeIsEmptyOrThePackageIsNewer)
+{
+    const qint32 senzaCF = Locale(u" bianchi"_s, u"ANNA "_s, QString(), T1);
+    EXPECT_EQ(Importa(), senzaCF);
+    EXPECT_EQ(Di(senzaCF, u"CodiceFiscale"_s), u"BNCNNA80A41H501X"_s);
+
+    CambiaQui(u"DELETE FROM tblAnagrafica WHERE ID=?"_s, {senzaCF});
+    const qint32 vecchio = Locale(u"Bianchi"_s, u"Anna"_s, u"ALTRO"_s, Tprima);
+    EXPECT_EQ(Importa(), vecchio);
+    EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblAnagrafica"_s), 2);
+}
+
+TEST_F(PatientIdentityTest, OtherNameWithTheSameCodeIsTheLocalPatientWhenThePackageIsNewer)
+{
+    const qint32 locale = Locale(u"Bianchi-Neri"_s, u"Anna"_s, u"bncnna80a41h501x "_s, Tprima);
+    EXPECT_EQ(Importa(), locale);
+    EXPECT_EQ(Di(locale, u"Cognome"_s), u"Bianchi"_s);
+}
+
+TEST_F(PatientIdentityTest, OtherNameAndOtherCodeGivesTheLocalPatientANewIdentity)
+{
+    const qint32 locale = Locale(u"Neri"_s, u"Carla"_s, u"NRECRL"_s, T1);
+    const qint32 id = Importa();
+    EXPECT_NE(id, locale);
+    EXPECT_EQ(Di(id, u"GUID"_s), GuidLa(u"tblAnagrafica"_s, m_paziente));
+    EXPECT_EQ(Di(locale, u"GUID"_s).toString().size(), 38);
+    EXPECT_NE(Di(locale, u"GUID"_s), Di(id, u"GUID"_s));
+    EXPECT_EQ(Di(locale, u"Cognome"_s), u"Neri"_s);
+}
+
+TEST_F(PatientIdentityTest, ClashStopsWithTheIdentityErrorAndChangesNothing)
+{
+    for (const QString &cognome : {u"Bianchi"_s, u"Rossi"_s}) { // same name not newer; same code not newer
+        CambiaQui(u"DELETE FROM tblAnagrafica WHERE Cognome<>'Altri'"_s);
+        Locale(cognome, u"Anna"_s, u"BNCNNA80A41H501X"_s, T1);
+        const QString prima = Contenuto(m_qui);
+        clsPaziente paziente;
+        EXPECT_FALSE(ImportaCartella(paziente, Pacchetto()));
+        EXPECT_EQ(paziente.ID, 0);
+        EXPECT_EQ(m_stato.messaggioErrore, u"Importa Cartella: Errore 513 Chiave Cognome+Nome+CF diversa:\r\n"
+                                           "Paziente su server: Bianchi Anna - BNCNNA80A41H501X\r\n"
+                                           "Paziente in locale: "_s +
+                                               cognome +
+                                               u" Anna - BNCNNA80A41H501X\r\n"
+                                               "Correggere manualmente i dati anagrafici"_s);
+        EXPECT_EQ(Contenuto(m_qui), prima);
+    }
+}
+
+TEST_F(PatientIdentityTest, PackagePatientWithoutGuidMatchesNobody)
+{
+    CambiaLa(u"UPDATE tblAnagrafica SET GUID=''"_s);
+    const qint32 vuoto = Locale(u"Bianchi"_s, u"Anna"_s, u"BNCNNA80A41H501X"_s, T1);
+    const qint32 id = Importa();
+    EXPECT_NE(id, vuoto);
+    EXPECT_EQ(Di(id, u"GUID"_s).toString().size(), 38);
+    EXPECT_EQ(Di(vuoto, u"GUID"_s), QString());
+}
+
+// --- one transaction per import -------------------------------------------------------------------
+
+TEST_F(ImportTransactionTest, CancelDuringTheMergeRollsEverythingBack)
+{
+    for (int i = 0; i < 120; ++i) {
+        La(u"tblAllergie"_s);
+    }
+    La(u"tblDiario"_s);
+    const QString prima = Contenuto(m_qui);
+    for (int dopo : {1, 5, 9}) { // before a table, between tables, inside the long table
+        m_pause = 0;
+        m_annullaDopo = dopo;
+        m_stato.annullato = false;
+        clsPaziente paziente;
+        EXPECT_FALSE(ImportaCartella(paziente, Pacchetto()));
+        EXPECT_EQ(paziente.ID, 0) << "the patient added by the cancelled import is gone";
+        EXPECT_TRUE(m_stato.messaggioErrore.isEmpty());
+        EXPECT_FALSE(m_qui.inTransazione());
+        EXPECT_EQ(Contenuto(m_qui), prima) << "cancelled after " << dopo << " pauses";
+    }
+}
+
+TEST_F(ImportTransactionTest, FailureInALaterTableUndoesTheEarlierOnes)
+{
+    La(u"tblDiario"_s);
+    const qint32 qui = PrimaImportazione();
+    CambiaLa(u"UPDATE tblDiario SET Diario='nuovo', LastUpdate=?"_s, {T1});
+    La(u"SOLE_tblConsenso"_s);
+    CambiaQui(
+        u"CREATE TRIGGER Rifiuta BEFORE INSERT ON SOLE_tblConsenso BEGIN SELECT RAISE(ABORT, 'rifiutata'); END"_s);
+    const QString prima = Contenuto(m_qui);
+    clsPaziente paziente;
+    paziente.ID = qui;
+    EXPECT_FALSE(ImportaCartella(paziente, Pacchetto()));
+    EXPECT_EQ(m_stato.messaggioErrore, u"Importa Cartella: Errore 19 rifiutata"_s);
+    EXPECT_EQ(Contenuto(m_qui), prima);
+    EXPECT_EQ(paziente.ID, qui);
+}
+
+TEST_F(ImportTransactionTest, ImportingTheSamePackageTwiceChangesNothingTheSecondTime)
+{
+    const qint32 diario = La(u"tblDiario"_s);
+    for (const QString &t : {u"tblPrescrizioni"_s, u"tblProblemiDiario"_s}) {
+        La(t, {{u"IDDiario"_s, diario}});
+        La(t, {{u"IDDiario"_s, 777}});
+    }
+    La(u"tblAppunti"_s);
+    La(u"tblAnamnesi"_s);
+    const qint32 qui = PrimaImportazione();
+    const QString prima = Contenuto(m_qui, {Momento});
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_EQ(Contenuto(m_qui, {Momento}), prima);
+
+    CambiaLa(u"UPDATE tblDiario SET Diario='dopo', LastUpdate=?"_s, {T1});
+    ASSERT_TRUE(Reimporta(qui));
+    const QString dopo = Contenuto(m_qui, {Momento});
+    EXPECT_NE(dopo, prima);
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_EQ(Contenuto(m_qui, {Momento}), dopo);
+}
+
+// --- packages that do not fit ---------------------------------------------------------------------
+
+TEST_F(MergeFaultsTest, ColumnsThatDifferAreLeftAloneOnBothSides)
+{
+    CambiaQui(u"ALTER TABLE tblAllergie ADD COLUMN SoloQui TEXT DEFAULT 'resta'"_s);
+    CambiaLa(u"ALTER TABLE tblAllergie ADD COLUMN SoloLa TEXT"_s);
+    const qint32 a = La(u"tblAllergie"_s, {{u"SoloLa"_s, u"x"_s}, {u"Nota"_s, u"n"_s}});
+    const qint32 qui = PrimaImportazione();
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"Nota"_s, a), u"n"_s);
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"SoloQui"_s, a), u"resta"_s);
+
+    CambiaQui(u"UPDATE tblAllergie SET SoloQui='mia'"_s);
+    CambiaLa(u"UPDATE tblAllergie SET Nota='n2', SoloLa='y', LastUpdate=?"_s, {T1});
+    ASSERT_TRUE(Reimporta(qui)) << qPrintable(m_stato.messaggioErrore);
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"Nota"_s, a), u"n2"_s);
+    EXPECT_EQ(Qui(u"tblAllergie"_s, u"SoloQui"_s, a), u"mia"_s);
+}
+
+TEST_F(MergeFaultsTest, RowsWithoutIdentityMatchNothingAndAreNotAdded)
+{
+    const qint32 qui = PrimaImportazione();
+    for (const QVariant &guid : {QVariant(), QVariant(QString())}) {
+        Riga(m_qui, u"tblAllergie"_s, {{u"IDPaziente"_s, qui}, {u"GUID"_s, guid}, {u"Nota"_s, u"qui"_s}});
+    }
+    for (const QVariant &guid : {QVariant(), QVariant(QString()), QVariant(u"  "_s)}) {
+        La(u"tblAllergie"_s, {{u"GUID"_s, guid}, {u"Nota"_s, u"dal pacchetto"_s}, {u"LastUpdate"_s, T1}});
+    }
+    const QString prima = Contenuto(m_qui, {Momento});
+    ASSERT_TRUE(Reimporta(qui));
+    EXPECT_EQ(Contenuto(m_qui, {Momento}), prima);
+}
+
+TEST_F(MergeFaultsTest, TablesWithoutGuidOrPatientAreSkipped)
+{
+    CambiaLa(u"ALTER TABLE tblAllergie RENAME COLUMN GUID TO Identita"_s);
+    La(u"tblAllergie"_s, {{u"Identita"_s, CreaGUID()}});
+    CambiaQui(u"ALTER TABLE tblAppunti RENAME COLUMN IDPaziente TO Paz"_s);
+    La(u"tblAppunti"_s);
+    const qint32 qui = PrimaImportazione();
+    EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblAllergie WHERE IDPaziente=?"_s, {qui}), 0);
+    EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblAppunti"_s), 0);
+}
+
+TEST_F(MergeFaultsTest, PackageWithoutThePatientOfANewPatientFails)
+{
+    const QString prima = Contenuto(m_qui);
+    clsPaziente paziente;
+    EXPECT_FALSE(ImportaCartella(paziente, Pacchetto(false, 4711)));
+    EXPECT_EQ(m_stato.messaggioErrore, u"Importa Cartella: Errore 514 Il pacchetto non contiene il paziente"_s);
+
+    Database &senzaTabella = Pacchetto();
+    ASSERT_TRUE(senzaTabella.esegui(u"DROP TABLE tblAnagrafica"_s));
+    EXPECT_FALSE(ImportaCartella(paziente, senzaTabella));
+    EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Cartella: Errore 514 "_s));
+    EXPECT_EQ(paziente.ID, 0);
+    EXPECT_EQ(Contenuto(m_qui), prima);
+}
+
+TEST_F(MergeFaultsTest, ChangesForAPatientThatIsNotHereFail)
+{
+    La(u"tblAllergie"_s, {{u"ToSend"_s, 0}});
+    const QString prima = Contenuto(m_qui);
+    EXPECT_FALSE(ImportaModifiche(999, Pacchetto(true)));
+    EXPECT_EQ(m_stato.messaggioErrore, u"Importa Modifiche: Errore 515 Il paziente 999 non è presente nell'archivio"_s);
+    EXPECT_EQ(Contenuto(m_qui), prima);
+}
+
+// --- through the package text ---------------------------------------------------------------------
+
+TEST_F(PackageImportTest, ChartAndChangesArriveAsPackageText)
+{
+    ASSERT_TRUE(m_cartella.CaricaListaTabelle(QStringLiteral(LANVERA_CARTELLA_SQL)));
+    La(u"tblDiario"_s);
+    auto impacchetta = [this] {
+        QString testo;
+        m_stato.archivio = &m_la;
+        EXPECT_TRUE(m_cartella.CreaCartella(m_paziente, testo)) << qPrintable(m_stato.messaggioErrore);
+        m_stato.archivio = &m_qui;
+        return testo;
+    };
+
+    clsPaziente paziente;
+    paziente.Cognome = u"Bianchi"_s;
+    paziente.Nome = u"Anna"_s;
+    ASSERT_TRUE(m_unione.ImportaCartella(paziente, impacchetta())) << qPrintable(m_stato.messaggioErrore);
+    EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblDiario WHERE IDPaziente=?"_s, {paziente.ID}), 1);
+    EXPECT_FALSE(QFile::exists(PacchettoCartella::FileMdb()));
+
+    CambiaLa(u"UPDATE tblDiario SET Diario='cambiato', ToSend=0, LastUpdate=?"_s, {T1});
+    ASSERT_TRUE(m_unione.ImportaModifiche(paziente, u"Verdi Luca"_s, impacchetta()));
+    EXPECT_EQ(m_log, QStringList{u"Aggiorno cartella di Bianchi Anna"_s});
+    EXPECT_EQ(Qui(u"SELECT Diario FROM tblDiario WHERE IDPaziente=?"_s, {paziente.ID}), u"cambiato"_s);
+}
+
+TEST_F(PackageImportTest, TextThatIsNoPackageFailsAndLeavesNothingBehind)
+{
+    // A well-formed zip whose one entry is not a database.
+    const QString zip = m_dir.filePath(u"Falso.zip"_s);
+    int codice = 0;
+    zip_t *archivio = zip_open(QFile::encodeName(zip).constData(), ZIP_CREATE | ZIP_EXCL, &codice);
+    ASSERT_NE(archivio, nullptr);
+    static const char testo[] = "questo non e' un database, solo del testo qualunque";
+    ASSERT_GE(zip_file_add(archivio, "Cartella.mdb", zip_source_buffer(archivio, testo, sizeof testo, 0), 0), 0);
+    ASSERT_EQ(zip_close(archivio), 0);
+    QFile file(zip);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QString falso;
+    clsBase64().Base64EncoderString(file.readAll(), falso);
+
+    const QString prima = Contenuto(m_qui);
+    clsPaziente paziente;
+    EXPECT_FALSE(m_unione.ImportaCartella(paziente, falso));
+    EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Cartella: Errore 26 "_s))
+        << qPrintable(m_stato.messaggioErrore);
+    EXPECT_FALSE(m_unione.ImportaModifiche(paziente, u"Verdi Luca"_s, u"bm9uIMOoIHVuIHBhY2NoZXR0bw=="_s));
+    EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Modifiche: Errore UNZIP "_s));
+    EXPECT_EQ(Contenuto(m_qui), prima);
+    for (const QString &f :
+         {PacchettoCartella::FileMdb(), PacchettoCartella::FileZip(), PacchettoCartella::FileB64()}) {
+        EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
+    }
+}
+
+// --- how long a chart of 2,000 rows takes ---------------------------------------------------------
+
+TEST_F(MergePerformanceTest, TwoThousandRowChart)
+{
+    // Here: 200 other patients with 250 rows each, so that every look-up meets a real index.
+    ASSERT_TRUE(m_qui.iniziaTransazione());
+    for (int p = 0; p < 200; ++p) {
+        CambiaQui(u"INSERT INTO tblAnagrafica (GUID, Cognome) VALUES (?, 'Altri')"_s, {CreaGUID()});
+        for (const QString &t : {u"tblDiario"_s, u"tblPrescrizioni"_s, u"tblAllergie"_s, u"tblProblemiDiario"_s,
+                                 u"DIABETE_tblStoricoItems"_s}) {
+            for (int r = 0; r < 50; ++r) {
+                CambiaQui(u"INSERT INTO [%1] (GUID, IDPaziente, LastUpdate, ToSend) VALUES (?, (SELECT Max(ID) FROM "
+                          "tblAnagrafica), ?, -1)"_s.arg(t),
+                          {CreaGUID(), T0});
+            }
+        }
+    }
+    ASSERT_TRUE(m_qui.confermaTransazione());
+    CambiaQui(u"PRAGMA synchronous=FULL"_s);
+
+    // There: one chart of 2,000 rows, parents and children.
+    ASSERT_TRUE(m_la.iniziaTransazione());
+    QList<qint32> diari;
+    for (int i = 0; i < 400; ++i) {
+        diari << La(u"tblDiario"_s, {{u"Diario"_s, u"visita %1"_s.arg(i)}});
+    }
+    for (int i = 0; i < 100; ++i) {
+        const qint32 storico = La(u"DIABETE_tblStorico"_s);
+        for (int j = 0; j < 3; ++j) {
+            La(u"DIABETE_tblStoricoItems"_s, {{u"IDStorico"_s, storico}});
+        }
+    }
+    for (int i = 0; i < 600; ++i) {
+        La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diari.at(i % 400)}, {u"Descrizione"_s, u"farmaco %1"_s.arg(i)}});
+    }
+    for (int i = 0; i < 300; ++i) {
+        La(u"tblProblemiDiario"_s, {{u"IDDiario"_s, diari.at(i)}});
+        La(u"tblAllergie"_s);
+    }
+    ASSERT_TRUE(m_la.confermaTransazione());
+
+    auto misura = [this](const char *caso, bool nuovo) {
+        clsPaziente paziente;
+        paziente.ID = nuovo ? 0 : Qui(u"SELECT Max(ID) FROM tblAnagrafica"_s).toInt();
+        Database &pacchetto = Pacchetto();
+        QElapsedTimer orologio;
+        orologio.start();
+        EXPECT_TRUE(ImportaCartella(paziente, pacchetto)) << qPrintable(m_stato.messaggioErrore);
+        const qint64 ms = orologio.elapsed();
+        std::cout << "[ timing   ] 2000-row chart, " << caso << ": " << ms << " ms" << std::endl;
+        RecordProperty(caso, int(ms));
+        EXPECT_LT(ms, 20000) << caso;
+        return paziente.ID;
+    };
+    const qint32 qui = misura("new patient", true);
+    misura("unchanged", false);
+    for (const QString &t : TabelleCartella(m_la)) {
+        CambiaLa(u"UPDATE [%1] SET LastUpdate=?"_s.arg(t), {T1});
+    }
+    misura("every row newer", false);
+    EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblPrescrizioni p JOIN tblDiario d ON d.ID=p.IDDiario WHERE p.IDPaziente=? "
+                  "AND d.IDPaziente=?"_s,
+                  {qui, qui}),
+              600);
+}
