@@ -53,6 +53,7 @@ void Recordset::chiudi()
     m_posizione = 0;
     m_campi.clear();
     m_indici.clear();
+    m_indiciMinuscoli.clear();
     m_modo = Modo::Nessuno;
     m_buffer.clear();
     m_cambiati.clear();
@@ -97,7 +98,8 @@ bool Recordset::apri(const QString &sql, Tipo tipo, const QVariantList &valori)
     const int primo = tipo == Tipo::Dynaset ? 1 : 0;
     for (int i = primo; i < record.count(); ++i) {
         m_campi << record.fieldName(i);
-        m_indici.insert(record.fieldName(i).toLower(), i - primo);
+        m_indici.insert(record.fieldName(i), i - primo);
+        m_indiciMinuscoli.insert(record.fieldName(i).toLower(), i - primo);
     }
 
     if (tipo == Tipo::SoloAvanti) {
@@ -179,7 +181,9 @@ int Recordset::conteggio() const
 
 int Recordset::indice(const QString &campo) const
 {
-    return m_indici.value(campo.toLower(), -1);
+    // Most callers spell the name as the table does: only the others pay for the case folding.
+    const auto esatto = m_indici.constFind(campo);
+    return esatto != m_indici.cend() ? *esatto : m_indiciMinuscoli.value(campo.toLower(), -1);
 }
 
 QVariant Recordset::valore(const QString &campo) const

@@ -73,7 +73,8 @@ private:
     Tipo m_tipo = Tipo::SoloAvanti;
     QString m_tabella;
     QStringList m_campi;
-    QHash<QString, int> m_indici; // lower-case name -> column
+    QHash<QString, int> m_indici;          // name as the query gives it -> column
+    QHash<QString, int> m_indiciMinuscoli; // lower-case name -> column
 
     // forward-only
     std::optional<QSqlQuery> m_query;

@@ -7,6 +7,7 @@
 #include "modLog.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -51,12 +52,21 @@ QString queryPazientiLocali(bool conSole)
 QString dataNascita(const QVariant &valore)
 {
     const QDateTime d = ComeData(valore);
-    return d.isValid() ? d.toString(QStringLiteral("dd/MM/yyyy")) : ComeTesto(valore);
+    if (!d.isValid()) {
+        return ComeTesto(valore);
+    }
+    const QDate g = d.date();
+    return QStringLiteral("%1/%2/%3")
+        .arg(g.day(), 2, 10, QLatin1Char('0'))
+        .arg(g.month(), 2, 10, QLatin1Char('0'))
+        .arg(g.year(), 4, 10, QLatin1Char('0'));
 }
 
-QString giorno(const QDateTime &d)
+// A day as the number yyyymmdd, which orders as the "yyyymmdd" text does.
+int giorno(const QDateTime &d)
 {
-    return d.toString(QStringLiteral("yyyyMMdd"));
+    const QDate g = d.date();
+    return g.year() * 10000 + g.month() * 100 + g.day();
 }
 
 } // namespace
@@ -64,7 +74,14 @@ QString giorno(const QDateTime &d)
 clsSincronizza::clsSincronizza(QObject *parent) : QObject(parent)
 {
     m_stato.log = [this](const QString &messaggio, bool errore) { ScriviLogArchivio(messaggio, errore); };
-    m_stato.attendiEventi = [] { QCoreApplication::processEvents(); };
+    // Pending events run between rows at most every few milliseconds: Stop stays responsive and
+    // long lists are not slowed down by thousands of empty event-loop passes.
+    m_stato.attendiEventi = [ultimo = QElapsedTimer()]() mutable {
+        if (!ultimo.isValid() || ultimo.elapsed() >= 5) {
+            QCoreApplication::processEvents();
+            ultimo.start();
+        }
+    };
 }
 
 clsSincronizza::~clsSincronizza() = default;
@@ -329,7 +346,7 @@ bool clsSincronizza::LeggiPazientiLocali()
         m_stato.messaggioErrore = QStringLiteral("Lettura lista pazienti: Errore ") + rs.ultimoErrore().testo();
         return false;
     }
-    const QString oggi = giorno(m_adesso());
+    const int oggi = giorno(m_adesso());
     for (; !rs.eof() && !m_stato.annullato; rs.muoviProssimo()) {
         const QVariant cf = rs.valore(QStringLiteral("CodiceFiscale"));
         const QVariant cognome = rs.valore(QStringLiteral("Cognome"));
