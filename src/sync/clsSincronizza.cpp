@@ -1,7 +1,9 @@
 #include "clsSincronizza.h"
 
 #include "ConnessioneServer.h"
+#include "PacchettoCartella.h"
 #include "Recordset.h"
+#include "UnioneCartella.h"
 #include "modArchivio.h"
 #include "modCartelle.h"
 #include "modLog.h"
@@ -71,7 +73,10 @@ int giorno(const QDateTime &d)
 
 } // namespace
 
-clsSincronizza::clsSincronizza(QObject *parent) : QObject(parent)
+clsSincronizza::clsSincronizza(QObject *parent)
+    : QObject(parent)
+    , m_pacchetto(std::make_unique<PacchettoCartella>(m_stato))
+    , m_unione(std::make_unique<UnioneCartella>(m_stato, *m_pacchetto))
 {
     m_stato.log = [this](const QString &messaggio, bool errore) { ScriviLogArchivio(messaggio, errore); };
     // Pending events run between rows at most every few milliseconds: Stop stays responsive and
@@ -89,6 +94,8 @@ clsSincronizza::~clsSincronizza() = default;
 void clsSincronizza::Init(lanvera::ConnessioneServer &serverDB)
 {
     m_server = &serverDB;
+    // A missing list leaves it empty: charts are then packed with no tables, as the run will show.
+    m_pacchetto->CaricaListaTabelle(lanvera::CartellaProgramma() + QStringLiteral("/Cartella.sql"));
 }
 
 QString clsSincronizza::RigaAvvio()
@@ -410,9 +417,428 @@ bool clsSincronizza::TrovaPazienteServer(const QString &chiave, clsPaziente &paz
     return p != nullptr;
 }
 
+namespace {
+
+const QString CrLf = QStringLiteral("\r\n");
+
+QString nominativo(const clsPaziente &p)
+{
+    return p.Cognome + QLatin1Char(' ') + p.Nome;
+}
+
+} // namespace
+
+void clsSincronizza::CalcolaTabelleToSend()
+{
+    m_tabelleToSend.clear();
+    for (const clsTabelle &t : std::as_const(m_stato.tabelle)) {
+        const QStringList campi = m_archivio.campi(t.Tabella);
+        if (campi.contains(QStringLiteral("IDPaziente"), Qt::CaseInsensitive) &&
+            campi.contains(QStringLiteral("ToSend"), Qt::CaseInsensitive) &&
+            !m_tabelleToSend.contains(t.Tabella, Qt::CaseInsensitive)) {
+            m_tabelleToSend << t.Tabella;
+        }
+    }
+}
+
 bool clsSincronizza::SincronizzaPazienti()
 {
-    // The per-patient exchange comes with the chart package and merge; until then the run ends
-    // after the two lists.
-    return !m_stato.annullato;
+    ScriviLogArchivio(QStringLiteral("Sincronizzazione"));
+    ScriviLogArchivio(QStringLiteral("Verifico modifiche su server"));
+    CalcolaTabelleToSend();
+    if (!ImportaModificheServer()) {
+        return false;
+    }
+    QCoreApplication::processEvents();
+    QThread::msleep(1);
+    if (m_stato.annullato) {
+        return false;
+    }
+    ScriviLogArchivio(QStringLiteral("Verifico dati da sincronizzare"));
+    QCoreApplication::processEvents();
+    if (m_stato.annullato) {
+        return false;
+    }
+    // The walk works on copies: a patient's stamps change as he is sent.
+    const QList<clsPaziente> server = m_pazientiServer.pazienti();
+    for (clsPaziente p : server) {
+        if (!SincronizzaPaziente(p) || m_stato.annullato) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool clsSincronizza::ImportaModificheServer()
+{
+    auto errore = [this](const lanvera::dao::Errore &e) {
+        m_stato.messaggioErrore = QStringLiteral("Sincronizzazione: Errore ") + e.testo();
+        return false;
+    };
+    if (!m_server->usaDatabaseRete()) {
+        return errore(m_server->errore());
+    }
+    // The packages are fetched one at a time: a row of the list holds everything but the package.
+    struct Modifica
+    {
+        qint64 id;
+        QString idPaziente;
+        QString titolare;
+        QString medico;
+    };
+    QList<Modifica> modifiche;
+    {
+        QSqlQuery q(m_server->database());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral(
+            "SELECT tblmodifiche.ID, tblmodifiche.IDPaziente, tblmodifiche.CFMedicoTitolare, "
+            "Concat(tblmedici.Cognome,' ',tblmedici.Nome) AS Medico FROM tblmodifiche "
+            "INNER JOIN tblanagrafica ON tblmodifiche.IDPaziente=tblanagrafica.IDPaziente "
+            "INNER JOIN tblmedici ON tblmodifiche.CFMedico=tblmedici.CF "
+            "WHERE tblanagrafica.CFMedico=? ORDER BY tblmodifiche.IDPaziente, tblmodifiche.ID"));
+        q.addBindValue(m_cfMedico);
+        if (!q.exec()) {
+            return errore(lanvera::ErroreServer(q.lastError()));
+        }
+        while (q.next()) {
+            modifiche.append({q.value(0).toLongLong(), ComeTesto(q.value(1)), ComeTesto(q.value(2)),
+                              ComeTesto(q.value(3))});
+        }
+    }
+
+    QStringList importate;
+    for (const Modifica &m : std::as_const(modifiche)) {
+        if (m_stato.annullato) {
+            break;
+        }
+        if (!m.titolare.isEmpty() && m.titolare.toUpper() != m_cfMedico.toUpper()) {
+            continue;
+        }
+        clsPaziente paziente;
+        if (!TrovaPazienteLocale(m.idPaziente, paziente)) {
+            continue;
+        }
+        QSqlQuery q(m_server->database());
+        q.setForwardOnly(true);
+        q.prepare(QStringLiteral("SELECT Modifiche FROM tblmodifiche WHERE ID=?"));
+        q.addBindValue(m.id);
+        if (!q.exec()) {
+            return errore(lanvera::ErroreServer(q.lastError()));
+        }
+        if (!q.next()) {
+            continue; // taken meanwhile by another installation of this doctor
+        }
+        const QString pacchetto = ComeTesto(q.value(0));
+        q.finish();
+        if (m_unione->ImportaModifiche(paziente, m.medico, pacchetto)) {
+            importate << QString::number(m.id);
+        } else if (!m_stato.annullato) {
+            ScriviLogArchivio(QStringLiteral("Attenzione: Non è stato possibile aggiornare la cartella di ") +
+                                  nominativo(paziente) + QStringLiteral(" per il seguente errore:") + CrLf +
+                                  m_stato.messaggioErrore,
+                              true);
+        }
+    }
+    if (m_stato.annullato) {
+        return false;
+    }
+    if (!importate.isEmpty() &&
+        !m_server->esegui(QStringLiteral("DELETE FROM tblmodifiche WHERE ID IN (%1)").arg(importate.join(QLatin1Char(','))))) {
+        return errore(m_server->errore());
+    }
+    return true;
+}
+
+bool clsSincronizza::LeggiCartellaServer(const clsPaziente &p, QString &cartella, bool &trovata)
+{
+    cartella.clear();
+    trovata = false;
+    if (!m_server->usaDatabaseCartelle(p.IDDatabase)) {
+        m_stato.messaggioErrore = m_server->errore().testo();
+        return false;
+    }
+    QSqlQuery q(m_server->database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT Cartella FROM tblcartella WHERE IDPaziente=?"));
+    q.addBindValue(p.KeyPaziente);
+    if (!q.exec()) {
+        m_stato.messaggioErrore = lanvera::ErroreServer(q.lastError()).testo();
+        return false;
+    }
+    if (q.next()) {
+        trovata = true;
+        cartella = ComeTesto(q.value(0));
+    }
+    return true;
+}
+
+bool clsSincronizza::SincronizzaPaziente(clsPaziente &p)
+{
+    m_stato.reinviaCartella = false;
+    clsPaziente l;
+    if (!TrovaPazienteLocale(p.KeyPaziente, l)) {
+        const int verifica = VerificaAnagraficaLocale(p);
+        if (verifica != 0) {
+            const QString etichetta = verifica == 2 ? QStringLiteral("SCARICATO DA SERVER ") + OrganizzazioneServer()
+                                                    : QStringLiteral("NON PROPRIO ASSISTITO");
+            ScriviLogArchivio(
+                QStringLiteral("Attenzione: Il paziente ") + nominativo(p).toUpper() +
+                    QStringLiteral(" con Codice Fiscale ") + p.CF.toUpper() +
+                    QStringLiteral(" risulta presente nell'archivio locale ma identificato come ") + etichetta +
+                    QStringLiteral(".") + CrLf +
+                    QStringLiteral("Per poter scaricare il paziente dal server è necessario rimuverlo dall'archivio "
+                                   "locale.") +
+                    CrLf +
+                    QStringLiteral("Se necessario, prima della rimozione, stampare la cartella clinica completa oppure "
+                                   "salvarla su file.") +
+                    CrLf +
+                    QStringLiteral("L'importazione di questo paziente è rimandata alla prossima sincronizzazione."),
+                true);
+            return true;
+        }
+        if (p.IDUpdate.isEmpty()) {
+            return true;
+        }
+        // Download as new.
+        ScriviLogArchivio(QStringLiteral("Scarico cartella di ") + nominativo(p));
+        QString cartella;
+        bool trovata = false;
+        if (!LeggiCartellaServer(p, cartella, trovata)) {
+            ScriviLogArchivio(QStringLiteral("Attenzione: La cartella di ") + nominativo(p) +
+                                  QStringLiteral(" non è stata importata per il seguente errore: ") + CrLf +
+                                  m_stato.messaggioErrore,
+                              true);
+        } else if (!trovata) {
+            if (!m_stato.annullato) {
+                ScriviLogArchivio(QStringLiteral("Attenzione: La cartella di ") + nominativo(p) +
+                                      QStringLiteral(" non è ancora stata pubblicata.") + CrLf +
+                                      QStringLiteral("Completare la sincronizzazione dal PC di origine"),
+                                  true);
+            }
+        } else {
+            p.ID = 0;
+            if (!m_unione->ImportaCartella(p, cartella) && !m_stato.annullato) {
+                ScriviLogArchivio(QStringLiteral("Attenzione: La cartella di ") + nominativo(p) +
+                                      QStringLiteral(" non è stata importata per il seguente errore: ") + CrLf +
+                                      m_stato.messaggioErrore,
+                                  true);
+            }
+        }
+        return true;
+    }
+
+    if (l.Revocato != 0) {
+        if (!m_server->usaDatabaseRete() ||
+            !m_server->esegui(QStringLiteral("UPDATE tblanagrafica SET Autorizzazioni='' WHERE (IDPaziente=?) AND "
+                                             "(CFMedico=?)"),
+                              {p.KeyPaziente, m_cfMedico})) {
+            m_stato.messaggioErrore = QStringLiteral("Sincronizzazione: Errore ") + m_server->errore().testo();
+            return false;
+        }
+        ScriviLogArchivio(QStringLiteral("   ATTENZIONE: Il paziente ") + nominativo(l) + QStringLiteral(" è revocato"));
+        ScriviLogArchivio(QStringLiteral("   Rimuoverlo manualmente dal server"));
+        return true;
+    }
+
+    // Bring up to date, then re-send.
+    bool invia = true;
+    if (l.IDUpdate != p.IDUpdate && !p.IDUpdate.isEmpty()) {
+        ScriviLogArchivio(QStringLiteral("Scarico cartella di ") + nominativo(p));
+        QString cartella;
+        bool trovata = false;
+        if (!LeggiCartellaServer(p, cartella, trovata)) {
+            invia = false;
+            ScriviLogArchivio(QStringLiteral("Attenzione: La cartella di ") + nominativo(p) +
+                                  QStringLiteral(" non è stata allineata per il seguente errore:") + CrLf +
+                                  m_stato.messaggioErrore,
+                              true);
+        } else if (!trovata) {
+            m_stato.reinviaCartella = true;
+        } else {
+            p.ID = l.ID;
+            if (!m_unione->ImportaCartella(p, cartella)) {
+                if (!m_stato.annullato) {
+                    ScriviLogArchivio(QStringLiteral("Attenzione: La cartella di ") + nominativo(p) +
+                                          QStringLiteral(" non è stata allineata per il seguente errore:") + CrLf +
+                                          m_stato.messaggioErrore,
+                                      true);
+                }
+                invia = false;
+            } else {
+                // The local stamp now names the chart just merged.
+                l.IDUpdate = p.IDUpdate;
+            }
+        }
+    }
+    m_stato.cedi();
+    if (m_stato.annullato) {
+        return true;
+    }
+    if (invia) {
+        invia = p.IDUpdate.isEmpty() || m_stato.reinviaCartella;
+        if (!invia) {
+            invia = DaInviare(l.ID);
+        }
+    }
+    if (!invia) {
+        return true;
+    }
+    l.IDDatabase = p.IDDatabase;
+    l.Autorizzazioni = p.Autorizzazioni;
+    ScriviLogArchivio(QStringLiteral("Invio di ") + nominativo(l));
+    if (InvioCartella(l)) {
+        p.IDUpdate = l.IDUpdate;
+    } else if (!m_stato.annullato) {
+        ScriviLogArchivio(QStringLiteral("Attenzione: La cartella di ") + nominativo(l) +
+                              QStringLiteral(" non è stata reinviata per il seguente errore:") + CrLf +
+                              m_stato.messaggioErrore,
+                          true);
+    }
+    return true;
+}
+
+int clsSincronizza::VerificaAnagraficaLocale(const clsPaziente &paziente)
+{
+    const QString cognome = paziente.Cognome.trimmed();
+    const QString nome = paziente.Nome.trimmed();
+    const QString cf = paziente.CF.trimmed();
+    if (cognome.isEmpty() || nome.isEmpty() || cf.isEmpty()) {
+        return 0;
+    }
+    Recordset rs(m_archivio);
+    if (!rs.apri(QStringLiteral("SELECT UIDCMedico, Proprio FROM tblAnagrafica WHERE (Cognome=?) AND (Nome=?) AND "
+                                "(CodiceFiscale=?)"),
+                 Recordset::Tipo::SoloAvanti, {cognome, nome, cf}) ||
+        rs.eof()) {
+        return 0;
+    }
+    if (!rs.testo(QStringLiteral("UIDCMedico")).isEmpty()) {
+        return 2;
+    }
+    return ComeBool(rs.valore(QStringLiteral("Proprio"))) ? 3 : 1;
+}
+
+bool clsSincronizza::InvioCartella(clsPaziente &paziente)
+{
+    auto errore = [this](const lanvera::dao::Errore &e) {
+        m_stato.messaggioErrore = QStringLiteral("Invio Cartella: Errore ") + e.testo();
+        return false;
+    };
+    m_stato.messaggioErrore.clear();
+    QString cartella;
+    if (!m_pacchetto->CreaCartella(paziente.ID, cartella)) {
+        return false;
+    }
+    if (paziente.IDDatabase == 0) {
+        // Nobody assigned the chart database yet: say so rather than fail without a reason.
+        m_stato.messaggioErrore = QStringLiteral("Invio Cartella: archivio delle cartelle non assegnato sul server");
+        return false;
+    }
+    if (!m_server->usaDatabaseCartelle(paziente.IDDatabase) ||
+        !m_server->esegui(QStringLiteral("INSERT INTO tblcartella (IDPaziente, Cartella) VALUES (?, ?) "
+                                         "ON DUPLICATE KEY UPDATE Cartella=VALUES(Cartella)"),
+                          {paziente.KeyPaziente, cartella})) {
+        return errore(m_server->errore());
+    }
+    const QString stamp = lanvera::CreaGUID();
+    const QDate nascita = QDate::fromString(paziente.DataNascita, QStringLiteral("dd/MM/yyyy"));
+    if (!m_server->usaDatabaseRete() ||
+        !m_server->esegui(
+            QStringLiteral("INSERT INTO tblanagrafica (IDPaziente, CF, Tessera, Cognome, Nome, Indirizzo, Citta, CAP, "
+                           "Provincia, Sesso, LuogoNascita, DataNascita, CFMedico, IDUpdate) "
+                           "VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON DUPLICATE KEY UPDATE CF=VALUES(CF), "
+                           "Tessera=VALUES(Tessera), Cognome=VALUES(Cognome), Nome=VALUES(Nome), "
+                           "Indirizzo=VALUES(Indirizzo), Citta=VALUES(Citta), CAP=VALUES(CAP), "
+                           "Provincia=VALUES(Provincia), Sesso=VALUES(Sesso), LuogoNascita=VALUES(LuogoNascita), "
+                           "DataNascita=VALUES(DataNascita), IDUpdate=VALUES(IDUpdate)"),
+            {paziente.KeyPaziente, paziente.CF, paziente.Tessera, paziente.Cognome, paziente.Nome, paziente.Indirizzo,
+             paziente.Citta, paziente.CAP, paziente.Provincia, paziente.Sesso, paziente.LuogoNascita,
+             nascita.isValid() ? QVariant(paziente.DataNascita) : QVariant(QMetaType(QMetaType::QString)), m_cfMedico,
+             stamp})) {
+        return errore(m_server->errore());
+    }
+    paziente.IDUpdate = stamp;
+    if (!lanvera::ImpostaUpdate(m_archivio, paziente.ID, stamp)) {
+        return errore(m_archivio.ultimoErrore());
+    }
+    return ResetToSend(paziente.ID);
+}
+
+bool clsSincronizza::ResetToSend(qint32 id)
+{
+    auto errore = [this](const lanvera::dao::Errore &e) {
+        m_stato.messaggioErrore = QStringLiteral("Reset ToSend: Errore ") + e.testo();
+        m_archivio.annullaTransazione();
+        return false;
+    };
+    if (!m_archivio.iniziaTransazione()) {
+        return errore(m_archivio.ultimoErrore());
+    }
+    for (const QString &tabella : std::as_const(m_tabelleToSend)) {
+        if (!m_archivio.esegui(QStringLiteral("UPDATE %1 SET ToSend=-1 WHERE IDPaziente=?").arg(lanvera::dao::Parentesi(tabella)),
+                               {id})) {
+            return errore(m_archivio.ultimoErrore());
+        }
+    }
+    if (!m_archivio.esegui(QStringLiteral("UPDATE [tblAnagrafica] SET ToSend=-1 WHERE ID=?"), {id}) ||
+        !m_archivio.esegui(QStringLiteral("UPDATE [tblAnagrafica2] SET TagStato=0 WHERE IDPaziente=?"), {id})) {
+        return errore(m_archivio.ultimoErrore());
+    }
+    if (!m_archivio.confermaTransazione()) {
+        return errore(m_archivio.ultimoErrore());
+    }
+    return true;
+}
+
+bool clsSincronizza::DaInviare(qint32 id)
+{
+    auto errore = [this](const lanvera::dao::Errore &e) {
+        m_stato.messaggioErrore = QStringLiteral("Reset ToSend: Errore ") + e.testo();
+        return false;
+    };
+    // Changes up to the moment the archive joined the network never count.
+    QString dataInit;
+    if (!lanvera::LeggiItem(m_archivio, QStringLiteral("QUOR.DataInit"), dataInit)) {
+        return errore(m_archivio.ultimoErrore());
+    }
+    QString condizione;
+    QVariantList valori{id};
+    const QDateTime inizio = QDateTime::fromString(dataInit.trimmed(), QStringLiteral("yyyyMMddHHmmss"));
+    if (inizio.isValid()) {
+        condizione = QStringLiteral(" AND (LastUpdate>?)");
+        valori << lanvera::dao::TestoDataArchivio(inizio);
+    }
+
+    {
+        Recordset rs(m_archivio);
+        if (!rs.apri(QStringLiteral("SELECT TagStato FROM tblAnagrafica2 WHERE IDPaziente=?"),
+                     Recordset::Tipo::SoloAvanti, {id})) {
+            return errore(rs.ultimoErrore());
+        }
+        if (rs.eof() || rs.valore(QStringLiteral("TagStato")).toInt() != 1) {
+            return false;
+        }
+        if (!rs.apri(QStringLiteral("SELECT ToSend FROM tblAnagrafica WHERE (ID=?)"), Recordset::Tipo::SoloAvanti,
+                     {id})) {
+            return errore(rs.ultimoErrore());
+        }
+        if (!rs.eof() && rs.valore(QStringLiteral("ToSend")).toInt() != -1) {
+            return true;
+        }
+    }
+    for (const QString &tabella : std::as_const(m_tabelleToSend)) {
+        if (tabella.compare(QStringLiteral("tblanagrafica2"), Qt::CaseInsensitive) == 0) {
+            continue;
+        }
+        Recordset rs(m_archivio);
+        if (!rs.apri(QStringLiteral("SELECT ToSend FROM %1 WHERE (IDPaziente=?) AND (ToSend<>-1)%2 LIMIT 1")
+                         .arg(lanvera::dao::Parentesi(tabella), condizione),
+                     Recordset::Tipo::SoloAvanti, valori)) {
+            return errore(rs.ultimoErrore());
+        }
+        if (!rs.eof()) {
+            return true;
+        }
+    }
+    return false;
 }

@@ -15,6 +15,8 @@
 namespace lanvera {
 class ConnessioneServer;
 }
+class PacchettoCartella;
+class UnioneCartella;
 
 // Synchronises one archive at a time with the group's server: identifies the doctor, logs him in,
 // reads the server's and the archive's patient lists and brings charts up to date both ways.
@@ -47,6 +49,12 @@ public:
     bool LeggiPazientiLocali();
     bool TrovaPazienteLocale(const QString &chiave, clsPaziente &paziente) const;
     bool TrovaPazienteServer(const QString &chiave, clsPaziente &paziente) const;
+    bool SincronizzaPazienti();
+    bool InvioCartella(clsPaziente &paziente);
+    bool ResetToSend(qint32 id);
+    bool DaInviare(qint32 id);
+    // 0 not in the archive; 1 there as an own patient, 2 downloaded from a colleague, 3 private.
+    int VerificaAnagraficaLocale(const clsPaziente &paziente);
 
     const ListaPazienti &PazientiServer() const { return m_pazientiServer; }
     const ListaPazienti &PazientiLocali() const { return m_pazientiLocali; }
@@ -64,6 +72,10 @@ public:
     static QString ChiavePaziente(const QString &cf, const QString &cognome, const QString &nome);
     // "Avvio Sincronizzazione V.<major>.<minor>.<revision>".
     static QString RigaAvvio();
+    // The network's server organisation, as the identity warnings name it.
+    static QString OrganizzazioneServer() { return QStringLiteral("LANVERA"); }
+    // The package code, for the tests' hostile packages.
+    PacchettoCartella &Pacchetto() { return *m_pacchetto; }
 
 Q_SIGNALS:
     // One line as written to the archive log (an empty text for an empty line).
@@ -71,7 +83,13 @@ Q_SIGNALS:
 
 private:
     void ScriviLogArchivio(const QString &messaggio, bool errore = false);
-    bool SincronizzaPazienti();
+    bool ImportaModificheServer();
+    // One patient of the server list; false only for a failure that ends the whole step.
+    bool SincronizzaPaziente(clsPaziente &p);
+    // The package text of a patient's chart on the server; false with the reason when it cannot be
+    // read, true with an empty text when there is none.
+    bool LeggiCartellaServer(const clsPaziente &p, QString &cartella, bool &trovata);
+    void CalcolaTabelleToSend();
     // A failure that no step reports in the archive log (the archive cannot be opened or read):
     // the archive ends as failed, the reason goes to the run log.
     bool nonGestito(const QString &operazione, const lanvera::dao::Errore &errore);
@@ -92,6 +110,11 @@ private:
 
     ListaPazienti m_pazientiServer;
     ListaPazienti m_pazientiLocali;
+    // The chart tables of this archive that keep ToSend per patient, worked out once per archive.
+    QStringList m_tabelleToSend;
+
+    std::unique_ptr<PacchettoCartella> m_pacchetto;
+    std::unique_ptr<UnioneCartella> m_unione;
 
     std::function<QDateTime()> m_adesso = [] { return QDateTime::currentDateTime(); };
 };

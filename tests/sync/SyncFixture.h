@@ -3,6 +3,7 @@
 #include "ConnessioneServer.h"
 #include "Database.h"
 #include "ServerTest.h"
+#include "StampaQt.h"
 #include "TestServer.h"
 #include "modArchivioHost.h"
 #include "modGeneratore.h"
