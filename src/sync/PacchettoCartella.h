@@ -25,9 +25,33 @@ public:
 
     // Unpacks package text into the work folder and opens its database in `pacchetto`.
     // `operazione` ("Importa Cartella" or "Importa Modifiche") begins the error texts.
+    //
+    // A package comes from the network, so only its one expected entry is ever written: the zip
+    // must hold exactly one entry, a regular file named "Cartella.mdb" at its root, and it may not
+    // expand beyond the expansion limit. Anything else fails with "<operazione>: Errore UNZIP " and
+    // one of the codes of ErroreUnzip, before or instead of writing the database.
     bool ApriPacchetto(const QString &testo, const QString &operazione, lanvera::dao::Database &pacchetto);
     // Closes the package database and deletes the work files.
     void ChiudiPacchetto(lanvera::dao::Database &pacchetto);
+
+    // The codes of "Errore UNZIP"; they reach the archive log, so their numbers never change.
+    enum ErroreUnzip : int
+    {
+        UnzipRiuscito = 0,
+        UnzipArchivioIllegibile = 1, // not a zip archive, or a damaged one
+        UnzipNomePericoloso = 2,     // an absolute name, or one with "..", a backslash or ":"
+        UnzipVoceNonFile = 3,        // an entry that is a link, a folder or another special file
+        UnzipCartellaMancante = 4,   // no entry "Cartella.mdb" at the root
+        UnzipTroppeVoci = 5,         // more than the one entry
+        UnzipTroppoGrande = 6,       // the entry declares or expands to more than the limit
+        UnzipLetturaFallita = 7,     // encrypted, unknown compression, bad data or checksum
+        UnzipScritturaFallita = 8,   // the database file cannot be written
+    };
+
+    // What one package may expand to; beyond it the package is refused, so that a hostile package
+    // can never fill the disk.
+    static constexpr qint64 LimiteEspansioneStandard = qint64{512} * 1024 * 1024;
+    void ImpostaLimiteEspansione(qint64 byte) { m_limiteEspansione = byte; }
 
     static QString CartellaLavoro();
     static QString FileMdb();
@@ -35,5 +59,11 @@ public:
     static QString FileB64();
 
 private:
+    bool fallisci(const QString &messaggio);
+    bool preparaLavoro(const QString &operazione);
+    int estraiDatabase() const;
+    static void cancellaFileLavoro();
+
     StatoMotore &m_stato;
+    qint64 m_limiteEspansione = LimiteEspansioneStandard;
 };
