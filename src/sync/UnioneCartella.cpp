@@ -725,6 +725,16 @@ bool UnioneCartella::ImportaModificheDa(const clsPaziente &paziente, const QStri
             Fallisci(rs.ultimoErrore().numero, rs.ultimoErrore().descrizione);
         }
     }
+    if (ok && !m_stato.annullato) {
+        // The merged rows keep this archive's ToSend, so nothing else would tell the next send that
+        // the chart changed: the patient's own row carries the mark, in the same transaction, until
+        // the chart has gone back to the server.
+        ok = m_stato.archivio->esegui(QStringLiteral("UPDATE tblAnagrafica SET ToSend=0 WHERE ID=? AND ToSend=-1"),
+                                      {paziente.ID});
+        if (!ok) {
+            Fallisci(m_stato.archivio->ultimoErrore().numero, m_stato.archivio->ultimoErrore().descrizione);
+        }
+    }
     return ConcludiImportazione(Modifiche, ok);
 }
 

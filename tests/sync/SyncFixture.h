@@ -6,6 +6,7 @@
 #include "StampaQt.h"
 #include "TestServer.h"
 #include "modArchivioHost.h"
+#include "modCartelle.h"
 #include "modGeneratore.h"
 
 #include <QCryptographicHash>
@@ -35,6 +36,8 @@ protected:
             return;
         }
         ASSERT_TRUE(m_dir.isValid());
+        // The engine finds its table list beside the programs of this build.
+        ImpostaCartellaProgramma(qEnvironmentVariable("LANVERA_OUTPUT_DIR"));
         ASSERT_TRUE(m_server.connetti(impostazioni(), false)) << m_server.ultimoErrore().toStdString();
     }
 

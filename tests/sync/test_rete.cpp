@@ -1,0 +1,303 @@
+#include "PacchettoCartella.h"
+#include "Recordset.h"
+#include "SyncFixture.h"
+#include "clsSincronizza.h"
+
+#include <QDir>
+
+using namespace lanvera;
+using lanvera::dao::Database;
+using lanvera::dao::Recordset;
+using lanvera::test::AdminConnection;
+
+namespace {
+
+// Whole runs against the real server: an owner with two installations and a colleague.
+class ReteTest : public lanvera::test::SyncFixture
+{
+protected:
+    static inline const QString CfBianchi = QStringLiteral("BNCLCU65B41F205X");
+
+    void SetUp() override
+    {
+        SyncFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        registraMedico(CfRossi, QStringLiteral("Rossi"), QStringLiteral("Mario"), PasswordRossi, 1, 1);
+        registraMedico(CfBianchi, QStringLiteral("Bianchi"), QStringLiteral("Lucia"), QStringLiteral("{AES}b"), 1, 2);
+        AdminConnection admin;
+        m_idRossi = admin.scalar(QStringLiteral("SELECT ID FROM quor.tblmedici WHERE CF='%1'").arg(CfRossi)).toInt();
+
+        QDir().mkpath(percorso(QStringLiteral("studio")));
+        QDir().mkpath(percorso(QStringLiteral("casa")));
+        m_studio = generaArchivio(QStringLiteral("studio/Archivio.mdb"), 40, CfRossi, PasswordRossi, 0.5);
+        // the second installation: an empty archive of the same doctor
+        m_casa = archivioVuoto(QStringLiteral("casa/Archivio.mdb"));
+        esegui(m_casa, QStringLiteral("INSERT INTO tblMedico (IDRete, CodiceFiscale) VALUES (1, ?)"), {CfRossi});
+        esegui(m_casa, QStringLiteral("INSERT INTO arcItems (Key, Item) VALUES ('QUOR.PasswordMedicoSync', ?)"),
+               {PasswordRossi});
+
+        m_sync.Init(m_server);
+        m_sync.impostaOrologio([] { return Adesso; });
+        QObject::connect(&m_sync, &clsSincronizza::Log, [this](const QString &riga) { m_righe << riga.mid(29); });
+    }
+
+    void esegui(const QString &archivio, const QString &sql, const QVariantList &valori = {})
+    {
+        Database db;
+        ASSERT_TRUE(db.apri(archivio));
+        ASSERT_TRUE(db.esegui(sql, valori)) << db.ultimoErrore().testo().toStdString();
+    }
+
+    QVariant valore(const QString &archivio, const QString &sql, const QVariantList &valori = {})
+    {
+        Database db;
+        EXPECT_TRUE(db.apri(archivio));
+        Recordset rs(db);
+        EXPECT_TRUE(rs.apri(sql, Recordset::Tipo::SoloAvanti, valori)) << rs.ultimoErrore().testo().toStdString();
+        return rs.eof() ? QVariant() : rs.valore(rs.campi().first());
+    }
+
+    // One run over one archive; the lines it wrote to the archive log.
+    QStringList sincronizza(const QString &archivio, bool atteso = true)
+    {
+        m_righe.clear();
+        EXPECT_EQ(m_sync.Sincronizza(archivio), atteso) << m_righe.join(QLatin1Char('\n')).toStdString();
+        return m_righe;
+    }
+
+    static int conta(const QStringList &righe, const QString &inizio)
+    {
+        return int(std::count_if(righe.cbegin(), righe.cend(), [&](const QString &r) { return r.startsWith(inizio); }));
+    }
+
+    // Publishes active patients of the owner's archive as the plug-in would: a server row with the
+    // chart database and the authorisations, no chart yet.
+    QList<clsPaziente> pubblica(int quanti, int idDatabase = -1)
+    {
+        sincronizza(m_studio);
+        QList<clsPaziente> scelti;
+        for (const clsPaziente &p : m_sync.PazientiLocali()) {
+            if (p.Revocato == 0 && scelti.size() < quanti) {
+                scelti << p;
+            }
+        }
+        AdminConnection admin;
+        for (const clsPaziente &p : std::as_const(scelti)) {
+            QSqlQuery q(admin.database());
+            q.prepare(QStringLiteral("INSERT INTO quor.tblanagrafica (IDPaziente, CF, Cognome, Nome, CFMedico, "
+                                     "IDDatabase, Autorizzazioni) VALUES (?, ?, ?, ?, ?, ?, '01')"));
+            for (const QVariant &v : {QVariant(p.KeyPaziente), QVariant(p.CF), QVariant(p.Cognome), QVariant(p.Nome),
+                                      QVariant(CfRossi), QVariant(idDatabase < 0 ? m_idRossi : idDatabase)}) {
+                q.addBindValue(v);
+            }
+            EXPECT_TRUE(q.exec()) << q.lastError().text().toStdString();
+        }
+        return scelti;
+    }
+
+    int righeDiario(const QString &archivio, const clsPaziente &p)
+    {
+        return valore(archivio,
+                      QStringLiteral("SELECT count(*) FROM tblDiario d JOIN tblAnagrafica a ON d.IDPaziente=a.ID "
+                                     "WHERE a.CodiceFiscale=? AND a.Cognome=?"),
+                      {p.CF, p.Cognome})
+            .toInt();
+    }
+
+    int m_idRossi = 0;
+    QString m_studio;
+    QString m_casa;
+    clsSincronizza m_sync;
+    QStringList m_righe;
+};
+
+TEST_F(ReteTest, PublishThenDownloadThenNothingMoves)
+{
+    const QList<clsPaziente> pubblicati = pubblica(6);
+    ASSERT_EQ(pubblicati.size(), 6);
+
+    const QStringList primo = sincronizza(m_studio);
+    EXPECT_EQ(conta(primo, QStringLiteral("Invio di ")), 6);
+    EXPECT_EQ(m_sync.Errori(), 0) << primo.join(QLatin1Char('\n')).toStdString();
+    AdminConnection admin;
+    EXPECT_EQ(admin.scalar(QStringLiteral("SELECT count(*) FROM quor_%1.tblcartella").arg(m_idRossi)).toInt(), 6);
+    EXPECT_EQ(admin.scalar(QStringLiteral("SELECT count(*) FROM quor.tblanagrafica WHERE IDUpdate LIKE '{%}'")).toInt(),
+              6);
+
+    const QStringList casa = sincronizza(m_casa);
+    EXPECT_EQ(conta(casa, QStringLiteral("Scarico cartella di ")), 6);
+    EXPECT_EQ(m_sync.Errori(), 0) << casa.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(valore(m_casa, QStringLiteral("SELECT count(*) FROM tblAnagrafica")).toInt(), 6);
+    for (const clsPaziente &p : pubblicati) {
+        EXPECT_EQ(righeDiario(m_casa, p), righeDiario(m_studio, p)) << p.Cognome.toStdString();
+    }
+
+    // Third runs on either side: no patient line at all.
+    for (const QString &archivio : {m_studio, m_casa}) {
+        const QStringList terzo = sincronizza(archivio);
+        EXPECT_EQ(conta(terzo, QStringLiteral("Invio di ")) + conta(terzo, QStringLiteral("Scarico cartella di ")), 0)
+            << terzo.join(QLatin1Char('\n')).toStdString();
+        EXPECT_EQ(m_sync.Errori(), 0);
+    }
+}
+
+TEST_F(ReteTest, ChangeGoesUpAndComesDownMergedNotDuplicated)
+{
+    const QList<clsPaziente> pubblicati = pubblica(3);
+    sincronizza(m_studio);
+    sincronizza(m_casa);
+    const clsPaziente &x = pubblicati.at(1);
+    const int id = x.ID;
+
+    // The host records a new diary entry and an edit, and marks the patient as changed.
+    esegui(m_studio,
+           QStringLiteral("INSERT INTO tblDiario (GUID, IDPaziente, Data, LastUpdate, LastInsert) VALUES ('{D00D0000-"
+                          "0000-0000-0000-000000000001}', ?, '2026-12-05 10:00:00', '2026-12-05 10:00:00', "
+                          "'2026-12-05 10:00:00')"),
+           {id});
+    const QString guidModificato = valore(m_studio,
+                                          QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? "
+                                                         "ORDER BY ID LIMIT 1"),
+                                          {id})
+                                       .toString();
+    ASSERT_FALSE(guidModificato.isEmpty());
+    esegui(m_studio,
+           QStringLiteral("UPDATE tblDiario SET ToSend=0, LastUpdate='2026-12-05 11:00:00', ModificatoDa='Rossi' "
+                          "WHERE GUID=?"),
+           {guidModificato});
+    esegui(m_studio, QStringLiteral("UPDATE tblAnagrafica2 SET TagStato=1 WHERE IDPaziente=?"), {id});
+    if (valore(m_studio, QStringLiteral("SELECT count(*) FROM tblAnagrafica2 WHERE IDPaziente=?"), {id}).toInt() == 0) {
+        esegui(m_studio, QStringLiteral("INSERT INTO tblAnagrafica2 (IDPaziente, TagStato) VALUES (?, 1)"), {id});
+    }
+
+    const QStringList su = sincronizza(m_studio);
+    EXPECT_EQ(su.filter(QStringLiteral("Invio di ")),
+              QStringList{QStringLiteral("Invio di ") + x.Cognome + QLatin1Char(' ') + x.Nome});
+    const QStringList giu = sincronizza(m_casa);
+    EXPECT_EQ(conta(giu, QStringLiteral("Scarico cartella di ")), 1) << giu.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(righeDiario(m_casa, x), righeDiario(m_studio, x));
+    EXPECT_EQ(valore(m_casa, QStringLiteral("SELECT count(*) FROM tblDiario WHERE GUID=?"), {guidModificato}).toInt(),
+              1);
+    EXPECT_EQ(
+        valore(m_casa, QStringLiteral("SELECT LastUpdate FROM tblDiario WHERE GUID=?"), {guidModificato}).toString(),
+        QStringLiteral("2026-12-05 11:00:00"));
+    // and the downloaded copy does not bounce back
+    EXPECT_EQ(conta(sincronizza(m_casa), QStringLiteral("Invio di ")), 0);
+}
+
+TEST_F(ReteTest, ColleaguesModificationsAreMergedDeletedAndSentBack)
+{
+    const QList<clsPaziente> pubblicati = pubblica(2);
+    sincronizza(m_studio);
+    const clsPaziente &x = pubblicati.at(0);
+
+    QString pacchetto;
+    // The colleague's modifications package, built as the plug-in builds it from his copy of the
+    // chart: every row of it, the one he changed with ToSend 0.
+    const QString guid =
+        valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"), {x.ID})
+            .toString();
+    ASSERT_FALSE(guid.isEmpty());
+    {
+        Database copia;
+        const QString file = percorso(QStringLiteral("copia.mdb"));
+        QFile::copy(m_studio, file);
+        ASSERT_TRUE(copia.apri(file));
+        ASSERT_TRUE(copia.esegui(QStringLiteral("UPDATE tblDiario SET ToSend=-1 WHERE IDPaziente=?"), {x.ID}));
+        ASSERT_TRUE(copia.esegui(QStringLiteral("UPDATE tblDiario SET ToSend=0, Diario='visto dal collega', "
+                                                "LastUpdate='2026-12-05 12:00:00' WHERE GUID=?"),
+                                 {guid}));
+        StatoMotore stato;
+        stato.archivio = &copia;
+        PacchettoCartella pc(stato);
+        ASSERT_TRUE(pc.CaricaListaTabelle(QStringLiteral(LANVERA_CARTELLA_SQL)));
+        ASSERT_TRUE(pc.CreaCartella(x.ID, pacchetto)) << stato.messaggioErrore.toStdString();
+    }
+    AdminConnection admin;
+    auto accoda = [&](const QString &titolare, const QString &testo) {
+        QSqlQuery q(admin.database());
+        q.prepare(QStringLiteral("INSERT INTO quor.tblmodifiche (IDPaziente, CFMedico, CFMedicoTitolare, Modifiche) "
+                                 "VALUES (?, ?, ?, ?)"));
+        for (const QVariant &v : {QVariant(x.KeyPaziente), QVariant(CfBianchi), QVariant(titolare), QVariant(testo)}) {
+            q.addBindValue(v);
+        }
+        EXPECT_TRUE(q.exec());
+        return q.lastInsertId().toInt();
+    };
+    const int guasto = accoda(CfRossi, QStringLiteral("non è un pacchetto"));
+    const int buono = accoda(CfRossi.toLower(), pacchetto);
+    const int altrui = accoda(QStringLiteral("VRDGPP60C10L219K"), pacchetto);
+
+    const QStringList righe = sincronizza(m_studio);
+    EXPECT_TRUE(righe.contains(QStringLiteral("Aggiorno cartella di ") + x.Cognome + QLatin1Char(' ') + x.Nome));
+    EXPECT_EQ(conta(righe, QStringLiteral("Attenzione: Non è stato possibile aggiornare la cartella di ")), 1);
+    EXPECT_TRUE(righe.contains(QStringLiteral("Invio di ") + x.Cognome + QLatin1Char(' ') + x.Nome))
+        << righe.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(valore(m_studio, QStringLiteral("SELECT Diario FROM tblDiario WHERE GUID=?"), {guid}).toString(),
+              QStringLiteral("visto dal collega"));
+    EXPECT_EQ(valore(m_studio, QStringLiteral("SELECT ModificatoDa FROM tblDiario WHERE GUID=?"), {guid}).toString(),
+              QStringLiteral("Bianchi Lucia"));
+    EXPECT_EQ(admin.column(QStringLiteral("SELECT ID FROM quor.tblmodifiche ORDER BY ID")),
+              (QStringList{QString::number(guasto), QString::number(altrui)}));
+    Q_UNUSED(buono);
+    // the chart sent back holds the change
+    EXPECT_EQ(conta(sincronizza(m_casa), QStringLiteral("Scarico cartella di ")), 2);
+    EXPECT_EQ(valore(m_casa, QStringLiteral("SELECT Diario FROM tblDiario WHERE GUID=?"), {guid}).toString(),
+              QStringLiteral("visto dal collega"));
+}
+
+TEST_F(ReteTest, RevokedUnassignedAndClashingPatientsAreReported)
+{
+    // a revoked patient published with authorisations
+    sincronizza(m_studio);
+    clsPaziente revocato;
+    for (const clsPaziente &p : m_sync.PazientiLocali()) {
+        if (p.Revocato != 0) {
+            revocato = p;
+            break;
+        }
+    }
+    ASSERT_FALSE(revocato.KeyPaziente.isEmpty());
+    AdminConnection admin;
+    ASSERT_TRUE(admin.exec(QStringLiteral("INSERT INTO quor.tblanagrafica (IDPaziente, CF, Cognome, Nome, CFMedico, "
+                                          "IDDatabase, Autorizzazioni) VALUES ('%1', '%2', 'x', 'y', '%3', %4, '011')")
+                               .arg(revocato.KeyPaziente, revocato.CF, CfRossi)
+                               .arg(m_idRossi)));
+    // one with no chart database assigned
+    const QList<clsPaziente> senzaDb = pubblica(1, 0);
+
+    // a server patient that this archive knows as a private patient
+    esegui(m_casa, QStringLiteral("INSERT INTO tblAnagrafica (CodiceFiscale, Cognome, Nome, Proprio) VALUES "
+                                  "('ZZZZZZ80A01H501Z', 'Privato', 'Pio', -1)"));
+    ASSERT_TRUE(admin.exec(QStringLiteral("INSERT INTO quor.tblanagrafica (IDPaziente, CF, Cognome, Nome, CFMedico, "
+                                          "IDDatabase, IDUpdate) VALUES ('zzzzzz80a01h501z;privato;pio', "
+                                          "'ZZZZZZ80A01H501Z', 'Privato', 'Pio', '%1', %2, '{X}')")
+                               .arg(CfRossi)
+                               .arg(m_idRossi)));
+
+    for (int giro = 0; giro < 2; ++giro) {
+        const QStringList righe = sincronizza(m_studio);
+        EXPECT_TRUE(righe.contains(QStringLiteral("   ATTENZIONE: Il paziente ") + revocato.Cognome + QLatin1Char(' ') +
+                                   revocato.Nome + QStringLiteral(" è revocato")));
+        EXPECT_TRUE(righe.contains(QStringLiteral("   Rimuoverlo manualmente dal server")));
+        EXPECT_FALSE(righe.contains(QStringLiteral("Invio di ") + revocato.Cognome + QLatin1Char(' ') + revocato.Nome));
+        EXPECT_EQ(conta(righe, QStringLiteral("Attenzione: La cartella di ") + senzaDb.first().Cognome), 1)
+            << righe.join(QLatin1Char('\n')).toStdString();
+    }
+    EXPECT_EQ(admin
+                  .scalar(QStringLiteral("SELECT Autorizzazioni FROM quor.tblanagrafica WHERE IDPaziente='%1'")
+                              .arg(revocato.KeyPaziente))
+                  .toString(),
+              QString());
+
+    const QStringList casa = sincronizza(m_casa);
+    const QStringList avvisi = casa.filter(QStringLiteral("Attenzione: Il paziente PRIVATO PIO con Codice Fiscale "
+                                                          "ZZZZZZ80A01H501Z risulta presente nell'archivio locale ma "
+                                                          "identificato come NON PROPRIO ASSISTITO."));
+    EXPECT_EQ(avvisi.size(), 1) << casa.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(valore(m_casa, QStringLiteral("SELECT count(*) FROM tblAnagrafica WHERE Cognome='Privato'")).toInt(), 1);
+}
+
+} // namespace
