@@ -248,7 +248,7 @@ int main(int argc, char **argv)
     std::printf("%-44s %9.2f\n", "floor: Base64 decode in memory", floorDecodifica);
     std::printf("%-44s %9.2f\n", "floor: inflate in memory", floorInflate);
     std::printf("%-44s %9.2f\n", "floor: write the database file and open it", floorScriviApri);
-    std::printf("%-44s %9.2f\n\n", "ours: copy rows, attached per statement", copiaLayer);
+    std::printf("%-44s %9.2f\n\n", "ours: copy rows through the archive layer", copiaLayer);
     std::printf("%-12s %10s %10s %8s\n", "operation", "ours ms", "floor ms", "ratio");
     std::printf("%-12s %10.2f %10.2f %8.2f\n", "pack", pack, floorPack, pack / floorPack);
     std::printf("%-12s %10.2f %10.2f %8.2f\n", "unpack", unpack, floorUnpack, unpack / floorUnpack);

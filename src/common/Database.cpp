@@ -162,11 +162,23 @@ bool Database::crea(const QString &percorso, bool usaEGetta)
     return true;
 }
 
+void Database::staccaDestinazione()
+{
+    if (m_destinazione.isEmpty()) {
+        return;
+    }
+    m_destinazione.clear();
+    if (aperto()) {
+        QSqlQuery(connessione()).exec(QStringLiteral("DETACH DATABASE lv_dest"));
+    }
+}
+
 void Database::chiudi()
 {
     if (!QSqlDatabase::contains(m_nomeConnessione)) {
         return;
     }
+    staccaDestinazione();
     {
         QSqlDatabase db = QSqlDatabase::database(m_nomeConnessione, false);
         if (m_inTransazione) {
@@ -250,20 +262,20 @@ bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &t
         colonne << QStringLiteral("PRIMARY KEY (%1)").arg(chiavi.join(QLatin1Char(',')));
     }
 
-    if (!q.exec(QStringLiteral("ATTACH DATABASE '%1' AS lv_dest")
-                    .arg(QString(fileDestinazione).replace(QLatin1Char('\''), QStringLiteral("''"))))) {
-        m_errore = ErroreDa(q.lastError());
-        return false;
+    // The target stays attached for the next statements into the same file (a package is copied
+    // table after table); another file, a transaction or closing detaches it.
+    if (m_destinazione != fileDestinazione) {
+        staccaDestinazione();
+        if (!q.exec(QStringLiteral("ATTACH DATABASE '%1' AS lv_dest")
+                        .arg(QString(fileDestinazione).replace(QLatin1Char('\''), QStringLiteral("''"))))) {
+            m_errore = ErroreDa(q.lastError());
+            return false;
+        }
+        m_destinazione = fileDestinazione;
+        // The target of a copy is always a throwaway package file: no journal, no waiting for the disk.
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA lv_dest.journal_mode=OFF"));
+        QSqlQuery(db).exec(QStringLiteral("PRAGMA lv_dest.synchronous=OFF"));
     }
-    struct Stacca
-    {
-        QSqlDatabase db;
-        ~Stacca() { QSqlQuery(db).exec(QStringLiteral("DETACH DATABASE lv_dest")); }
-    } stacca{db};
-
-    // The target of a copy is always a throwaway package file: no journal, no waiting for the disk.
-    QSqlQuery(db).exec(QStringLiteral("PRAGMA lv_dest.journal_mode=OFF"));
-    QSqlQuery(db).exec(QStringLiteral("PRAGMA lv_dest.synchronous=OFF"));
     QSqlQuery esiste(db);
     esiste.prepare(QStringLiteral("SELECT 1 FROM lv_dest.sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
     esiste.addBindValue(tabellaDestinazione);
@@ -347,6 +359,7 @@ bool Database::iniziaTransazione()
     if (!aperto()) {
         return fallisci(ErroreFileMancante, QStringLiteral("Database non aperto"));
     }
+    staccaDestinazione();
     QSqlDatabase db = connessione();
     if (!db.transaction()) {
         m_errore = ErroreDa(db.lastError());

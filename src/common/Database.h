@@ -53,6 +53,9 @@ public:
     // table's columns and types, into a table of the same name in another, existing database file.
     // That file is treated as a throwaway package: it is written without journal.
     bool esegui(const QString &sql, const QVariantList &valori = {});
+    // Lets go of the file that the last copies went into; call it before that file is read,
+    // moved or deleted.
+    void staccaDestinazione();
     int righeInteressate() const { return m_righeInteressate; }
 
     bool esisteTabella(const QString &tabella) const;
@@ -84,6 +87,7 @@ private:
     int m_righeInteressate = 0;
     bool m_inTransazione = false;
     int m_attesaBlocco = 5000;
+    QString m_destinazione; // the attached target of the copies, if any
 };
 
 // "[name]": a table or column name as it stands in a statement.

@@ -221,6 +221,13 @@ bool PacchettoCartella::CreaCartella(qint32 idPaziente, QString &cartella)
         presenti.insert(nome.toLower());
     }
     const QString id = QString::number(idPaziente);
+    // The package file stays attached for the whole list; it is let go before it is zipped or
+    // deleted, on every path.
+    struct Stacca
+    {
+        lanvera::dao::Database *db;
+        ~Stacca() { db->staccaDestinazione(); }
+    } stacca{archivio};
     for (const clsTabelle &tabella : std::as_const(m_stato.tabelle)) {
         if (!presenti.contains(tabella.Tabella.toLower()) && !lanvera::EsisteTabella(*archivio, tabella.Tabella)) {
             continue;
@@ -229,10 +236,13 @@ bool PacchettoCartella::CreaCartella(qint32 idPaziente, QString &cartella)
         sql.replace(QStringLiteral("[ID]"), id, Qt::CaseInsensitive);
         sql.replace(QStringLiteral("[FileName]"), fileMdb, Qt::CaseInsensitive);
         if (!archivio->esegui(sql)) {
-            return fallisci(prefisso + archivio->ultimoErrore().testo());
+            const QString errore = archivio->ultimoErrore().testo();
+            archivio->staccaDestinazione();
+            return fallisci(prefisso + errore);
         }
         m_stato.cedi();
     }
+    archivio->staccaDestinazione();
 
     const int codiceZip = comprimi(fileMdb, FileZip());
     if (codiceZip > 0) {

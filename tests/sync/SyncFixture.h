@@ -5,13 +5,20 @@
 #include "ServerTest.h"
 #include "StampaQt.h"
 #include "TestServer.h"
+#include "PacchettoCartella.h"
+#include "Recordset.h"
+#include "clsSincronizza.h"
+#include "modArchivio.h"
 #include "modArchivioHost.h"
 #include "modCartelle.h"
+#include "modIni.h"
 #include "modGeneratore.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -115,8 +122,140 @@ protected:
         return righe;
     }
 
+    // Publishes active patients of an archive as the plug-in would: a server row with the chart
+    // database and the authorisations, no chart yet. The patients are those the engine lists.
+    QList<clsPaziente> pubblica(const QString &archivio, int quanti, int idDatabase, const QString &cf = CfRossi)
+    {
+        clsSincronizza sync;
+        sync.Init(m_server);
+        sync.impostaOrologio([] { return Adesso; });
+        EXPECT_TRUE(sync.Sincronizza(archivio)) << sync.MessaggioErrore().toStdString();
+        QList<clsPaziente> scelti;
+        for (const clsPaziente &p : sync.PazientiLocali()) {
+            if (p.Revocato == 0 && scelti.size() < quanti) {
+                scelti << p;
+            }
+        }
+        AdminConnection admin;
+        for (const clsPaziente &p : std::as_const(scelti)) {
+            QSqlQuery q(admin.database());
+            q.prepare(QStringLiteral("INSERT INTO quor.tblanagrafica (IDPaziente, CF, Cognome, Nome, CFMedico, "
+                                     "IDDatabase, Autorizzazioni) VALUES (?, ?, ?, ?, ?, ?, '01')"));
+            for (const QVariant &v : {QVariant(p.KeyPaziente), QVariant(p.CF), QVariant(p.Cognome), QVariant(p.Nome),
+                                      QVariant(cf), QVariant(idDatabase)}) {
+                q.addBindValue(v);
+            }
+            EXPECT_TRUE(q.exec()) << q.lastError().text().toStdString();
+        }
+        return scelti;
+    }
+
+    // A colleague's modifications package for one patient, as the plug-in builds it from his copy
+    // of the chart: every row, the diary row he changed with ToSend 0.
+    QString pacchettoModifiche(const QString &archivio, qint32 idPaziente, const QString &guidDiario,
+                               const QString &nuovoTesto)
+    {
+        const QString copia = percorso(QStringLiteral("copia-%1.mdb").arg(CreaGUID().mid(1, 8)));
+        EXPECT_TRUE(QFile::copy(archivio, copia));
+        dao::Database db;
+        EXPECT_TRUE(db.apri(copia));
+        EXPECT_TRUE(db.esegui(QStringLiteral("UPDATE tblDiario SET ToSend=-1 WHERE IDPaziente=?"), {idPaziente}));
+        EXPECT_TRUE(db.esegui(QStringLiteral("UPDATE tblDiario SET ToSend=0, Diario=?, LastUpdate='2026-12-05 "
+                                             "12:00:00' WHERE GUID=?"),
+                              {nuovoTesto, guidDiario}));
+        StatoMotore stato;
+        stato.archivio = &db;
+        PacchettoCartella pc(stato);
+        EXPECT_TRUE(pc.CaricaListaTabelle(CartellaProgramma() + QStringLiteral("/Cartella.sql")));
+        QString testo;
+        EXPECT_TRUE(pc.CreaCartella(idPaziente, testo)) << stato.messaggioErrore.toStdString();
+        db.chiudi();
+        QFile::remove(copia);
+        return testo;
+    }
+
+    static int accodaModifiche(const QString &chiave, const QString &medico, const QString &titolare,
+                               const QString &testo)
+    {
+        AdminConnection admin;
+        QSqlQuery q(admin.database());
+        q.prepare(QStringLiteral("INSERT INTO quor.tblmodifiche (IDPaziente, CFMedico, CFMedicoTitolare, Modifiche) "
+                                 "VALUES (?, ?, ?, ?)"));
+        for (const QVariant &v : {QVariant(chiave), QVariant(medico), QVariant(titolare), QVariant(testo)}) {
+            q.addBindValue(v);
+        }
+        EXPECT_TRUE(q.exec()) << q.lastError().text().toStdString();
+        return q.lastInsertId().toInt();
+    }
+
+    static QVariant valore(const QString &archivio, const QString &sql, const QVariantList &valori = {})
+    {
+        dao::Database db;
+        EXPECT_TRUE(db.apri(archivio));
+        dao::Recordset rs(db);
+        EXPECT_TRUE(rs.apri(sql, dao::Recordset::Tipo::SoloAvanti, valori)) << rs.ultimoErrore().testo().toStdString();
+        return rs.eof() ? QVariant() : rs.valore(rs.campi().first());
+    }
+
     QTemporaryDir m_dir;
     ConnessioneServer m_server;
+};
+
+// The Sync program itself, copied with its files into a folder of its own, run without a display.
+class ProgrammaFixture : public SyncFixture
+{
+protected:
+    void SetUp() override
+    {
+        SyncFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        m_programmi = percorso(QStringLiteral("Programmi Lanvera"));
+        QDir().mkpath(m_programmi);
+        const QString origine = qEnvironmentVariable("LANVERA_OUTPUT_DIR");
+        for (const QString &nome : {QStringLiteral("Sync"), QStringLiteral("plgLanvera.ini"),
+                                    QStringLiteral("System.mdw"), QStringLiteral("Cartella.sql")}) {
+            if (QFile::exists(origine + QLatin1Char('/') + nome)) {
+                ASSERT_TRUE(QFile::copy(origine + QLatin1Char('/') + nome, m_programmi + QLatin1Char('/') + nome));
+            }
+        }
+        ASSERT_TRUE(QFile::exists(m_programmi + QStringLiteral("/Sync")));
+        m_ini = m_programmi + QStringLiteral("/plgLanvera.ini");
+        QFile::setPermissions(m_ini, QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(ScriviIniFile(m_ini, QStringLiteral("Setup"), QStringLiteral("Host"), impostazioni().host));
+        ASSERT_TRUE(ScriviIniFile(m_ini, QStringLiteral("Setup"), QStringLiteral("Port"), impostazioni().porta));
+        m_dati = percorso(QStringLiteral("dati/Dorvane/Quor"));
+    }
+
+    // What Sync sees: no display, its own data folders.
+    QProcessEnvironment ambiente() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        env.insert(QStringLiteral("XDG_DATA_HOME"), percorso(QStringLiteral("dati")));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), percorso(QStringLiteral("config")));
+        return env;
+    }
+
+    int avvia(const QStringList &argomenti = {}, int attesa = 60000)
+    {
+        QProcess p;
+        p.setProcessEnvironment(ambiente());
+        p.start(m_programmi + QStringLiteral("/Sync"), argomenti);
+        EXPECT_TRUE(p.waitForFinished(attesa));
+        m_uscita = QString::fromUtf8(p.readAllStandardOutput());
+        return p.exitCode();
+    }
+
+    QStringList logSync() const { return messaggi(m_dati + QStringLiteral("/Quor.log"), 24); }
+
+    QString m_programmi;
+    QString m_ini;
+    QString m_dati;
+    QString m_uscita;
 };
 
 } // namespace lanvera::test

@@ -12,56 +12,7 @@ using lanvera::dao::Database;
 
 namespace {
 
-// The Sync program itself, copied with its files into a folder of its own, run without a display.
-class ProgrammaTest : public lanvera::test::SyncFixture
-{
-protected:
-    void SetUp() override
-    {
-        SyncFixture::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        m_programmi = percorso(QStringLiteral("Programmi Lanvera"));
-        QDir().mkpath(m_programmi);
-        const QString origine = qEnvironmentVariable("LANVERA_OUTPUT_DIR");
-        for (const QString &nome : {QStringLiteral("Sync"), QStringLiteral("plgLanvera.ini"),
-                                    QStringLiteral("System.mdw"), QStringLiteral("Cartella.sql")}) {
-            if (QFile::exists(origine + QLatin1Char('/') + nome)) {
-                ASSERT_TRUE(QFile::copy(origine + QLatin1Char('/') + nome, m_programmi + QLatin1Char('/') + nome));
-            }
-        }
-        ASSERT_TRUE(QFile::exists(m_programmi + QStringLiteral("/Sync")));
-        m_ini = m_programmi + QStringLiteral("/plgLanvera.ini");
-        QFile::setPermissions(m_ini, QFile::ReadOwner | QFile::WriteOwner);
-        ASSERT_TRUE(ScriviIniFile(m_ini, QStringLiteral("Setup"), QStringLiteral("Host"), impostazioni().host));
-        ASSERT_TRUE(ScriviIniFile(m_ini, QStringLiteral("Setup"), QStringLiteral("Port"), impostazioni().porta));
-        m_dati = percorso(QStringLiteral("dati/Dorvane/Quor"));
-    }
-
-    int avvia(const QStringList &argomenti = {}, int attesa = 60000)
-    {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove(QStringLiteral("DISPLAY"));
-        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        env.insert(QStringLiteral("XDG_DATA_HOME"), percorso(QStringLiteral("dati")));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), percorso(QStringLiteral("config")));
-        p.setProcessEnvironment(env);
-        p.start(m_programmi + QStringLiteral("/Sync"), argomenti);
-        EXPECT_TRUE(p.waitForFinished(attesa));
-        m_uscita = QString::fromUtf8(p.readAllStandardOutput());
-        return p.exitCode();
-    }
-
-    QStringList logSync() const { return messaggi(m_dati + QStringLiteral("/Quor.log"), 24); }
-
-    QString m_programmi;
-    QString m_ini;
-    QString m_dati;
-    QString m_uscita;
-};
+using ProgrammaTest = lanvera::test::ProgrammaFixture;
 
 TEST_F(ProgrammaTest, FirstRunPreparesItsFilesAndLogsTheRun)
 {

@@ -50,15 +50,6 @@ protected:
         ASSERT_TRUE(db.esegui(sql, valori)) << db.ultimoErrore().testo().toStdString();
     }
 
-    QVariant valore(const QString &archivio, const QString &sql, const QVariantList &valori = {})
-    {
-        Database db;
-        EXPECT_TRUE(db.apri(archivio));
-        Recordset rs(db);
-        EXPECT_TRUE(rs.apri(sql, Recordset::Tipo::SoloAvanti, valori)) << rs.ultimoErrore().testo().toStdString();
-        return rs.eof() ? QVariant() : rs.valore(rs.campi().first());
-    }
-
     // One run over one archive; the lines it wrote to the archive log.
     QStringList sincronizza(const QString &archivio, bool atteso = true)
     {
@@ -72,29 +63,9 @@ protected:
         return int(std::count_if(righe.cbegin(), righe.cend(), [&](const QString &r) { return r.startsWith(inizio); }));
     }
 
-    // Publishes active patients of the owner's archive as the plug-in would: a server row with the
-    // chart database and the authorisations, no chart yet.
     QList<clsPaziente> pubblica(int quanti, int idDatabase = -1)
     {
-        sincronizza(m_studio);
-        QList<clsPaziente> scelti;
-        for (const clsPaziente &p : m_sync.PazientiLocali()) {
-            if (p.Revocato == 0 && scelti.size() < quanti) {
-                scelti << p;
-            }
-        }
-        AdminConnection admin;
-        for (const clsPaziente &p : std::as_const(scelti)) {
-            QSqlQuery q(admin.database());
-            q.prepare(QStringLiteral("INSERT INTO quor.tblanagrafica (IDPaziente, CF, Cognome, Nome, CFMedico, "
-                                     "IDDatabase, Autorizzazioni) VALUES (?, ?, ?, ?, ?, ?, '01')"));
-            for (const QVariant &v : {QVariant(p.KeyPaziente), QVariant(p.CF), QVariant(p.Cognome), QVariant(p.Nome),
-                                      QVariant(CfRossi), QVariant(idDatabase < 0 ? m_idRossi : idDatabase)}) {
-                q.addBindValue(v);
-            }
-            EXPECT_TRUE(q.exec()) << q.lastError().text().toStdString();
-        }
-        return scelti;
+        return SyncFixture::pubblica(m_studio, quanti, idDatabase < 0 ? m_idRossi : idDatabase);
     }
 
     int righeDiario(const QString &archivio, const clsPaziente &p)
