@@ -461,8 +461,14 @@ bool clsSincronizza::SincronizzaPazienti()
     }
     // The walk works on copies: a patient's stamps change as he is sent.
     const QList<clsPaziente> server = m_pazientiServer.pazienti();
+    m_erroreServer = {};
     for (clsPaziente p : server) {
         if (!SincronizzaPaziente(p) || m_stato.annullato) {
+            return false;
+        }
+        if (connessionePersa()) {
+            // Without the server every further patient would fail the same way.
+            m_stato.messaggioErrore = QStringLiteral("Sincronizzazione: Errore ") + m_erroreServer.testo();
             return false;
         }
     }
@@ -554,6 +560,7 @@ bool clsSincronizza::LeggiCartellaServer(const clsPaziente &p, QString &cartella
     cartella.clear();
     trovata = false;
     if (!m_server->usaDatabaseCartelle(p.IDDatabase)) {
+        erroreServer(m_server->errore());
         m_stato.messaggioErrore = m_server->errore().testo();
         return false;
     }
@@ -562,7 +569,8 @@ bool clsSincronizza::LeggiCartellaServer(const clsPaziente &p, QString &cartella
     q.prepare(QStringLiteral("SELECT Cartella FROM tblcartella WHERE IDPaziente=?"));
     q.addBindValue(p.KeyPaziente);
     if (!q.exec()) {
-        m_stato.messaggioErrore = lanvera::ErroreServer(q.lastError()).testo();
+        erroreServer(lanvera::ErroreServer(q.lastError()));
+        m_stato.messaggioErrore = m_erroreServer.testo();
         return false;
     }
     if (q.next()) {
@@ -632,6 +640,7 @@ bool clsSincronizza::SincronizzaPaziente(clsPaziente &p)
             !m_server->esegui(QStringLiteral("UPDATE tblanagrafica SET Autorizzazioni='' WHERE (IDPaziente=?) AND "
                                              "(CFMedico=?)"),
                               {p.KeyPaziente, m_cfMedico})) {
+            erroreServer(m_server->errore());
             m_stato.messaggioErrore = QStringLiteral("Sincronizzazione: Errore ") + m_server->errore().testo();
             return false;
         }
@@ -697,6 +706,19 @@ bool clsSincronizza::SincronizzaPaziente(clsPaziente &p)
     return true;
 }
 
+bool clsSincronizza::erroreServer(const lanvera::dao::Errore &errore)
+{
+    m_erroreServer = errore;
+    return connessionePersa();
+}
+
+bool clsSincronizza::connessionePersa() const
+{
+    // "server has gone away", "lost connection during query", "lost connection at handshake"
+    const int n = m_erroreServer.numero;
+    return n == 2006 || n == 2013 || n == 2026 || n == 2055;
+}
+
 int clsSincronizza::VerificaAnagraficaLocale(const clsPaziente &paziente)
 {
     const QString cognome = paziente.Cognome.trimmed();
@@ -738,6 +760,7 @@ bool clsSincronizza::InvioCartella(clsPaziente &paziente)
         !m_server->esegui(QStringLiteral("INSERT INTO tblcartella (IDPaziente, Cartella) VALUES (?, ?) "
                                          "ON DUPLICATE KEY UPDATE Cartella=VALUES(Cartella)"),
                           {paziente.KeyPaziente, cartella})) {
+        erroreServer(m_server->errore());
         return errore(m_server->errore());
     }
     const QString stamp = lanvera::CreaGUID();
@@ -755,6 +778,7 @@ bool clsSincronizza::InvioCartella(clsPaziente &paziente)
              paziente.Citta, paziente.CAP, paziente.Provincia, paziente.Sesso, paziente.LuogoNascita,
              nascita.isValid() ? QVariant(paziente.DataNascita) : QVariant(QMetaType(QMetaType::QString)), m_cfMedico,
              stamp})) {
+        erroreServer(m_server->errore());
         return errore(m_server->errore());
     }
     paziente.IDUpdate = stamp;

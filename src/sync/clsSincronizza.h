@@ -90,6 +90,9 @@ private:
     // read, true with an empty text when there is none.
     bool LeggiCartellaServer(const clsPaziente &p, QString &cartella, bool &trovata);
     void CalcolaTabelleToSend();
+    // Remembers a failed server call; true when it lost the connection, which ends the walk.
+    bool erroreServer(const lanvera::dao::Errore &errore);
+    bool connessionePersa() const;
     // A failure that no step reports in the archive log (the archive cannot be opened or read):
     // the archive ends as failed, the reason goes to the run log.
     bool nonGestito(const QString &operazione, const lanvera::dao::Errore &errore);
@@ -112,6 +115,7 @@ private:
     ListaPazienti m_pazientiLocali;
     // The chart tables of this archive that keep ToSend per patient, worked out once per archive.
     QStringList m_tabelleToSend;
+    lanvera::dao::Errore m_erroreServer; // the last failed server call of the walk
 
     std::unique_ptr<PacchettoCartella> m_pacchetto;
     std::unique_ptr<UnioneCartella> m_unione;

@@ -2,17 +2,17 @@
 
 #include "ConnessioneServer.h"
 #include "Database.h"
+#include "PacchettoCartella.h"
+#include "Recordset.h"
 #include "ServerTest.h"
 #include "StampaQt.h"
 #include "TestServer.h"
-#include "PacchettoCartella.h"
-#include "Recordset.h"
 #include "clsSincronizza.h"
 #include "modArchivio.h"
 #include "modArchivioHost.h"
 #include "modCartelle.h"
-#include "modIni.h"
 #include "modGeneratore.h"
+#include "modIni.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
