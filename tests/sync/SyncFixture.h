@@ -35,6 +35,7 @@ protected:
     static inline const QDateTime Adesso{QDate(2026, 12, 5), QTime(18, 2, 7)};
     static inline const QString CfRossi = QStringLiteral("RSSMRA70A01H501U");
     static inline const QString PasswordRossi = QStringLiteral("{AES}cifrata==");
+    static inline const QString CfBianchi = QStringLiteral("BNCLCU65B41F205X");
 
     void SetUp() override
     {
@@ -195,6 +196,28 @@ protected:
         dao::Recordset rs(db);
         EXPECT_TRUE(rs.apri(sql, dao::Recordset::Tipo::SoloAvanti, valori)) << rs.ultimoErrore().testo().toStdString();
         return rs.eof() ? QVariant() : rs.valore(rs.campi().first());
+    }
+
+    // The group of the network tests: the owner Rossi and his colleague Bianchi; returns Rossi's
+    // server ID, the number of his chart database.
+    int registraGruppo()
+    {
+        registraMedico(CfRossi, QStringLiteral("Rossi"), QStringLiteral("Mario"), PasswordRossi, 1, 1);
+        registraMedico(CfBianchi, QStringLiteral("Bianchi"), QStringLiteral("Lucia"), QStringLiteral("{AES}b"), 1, 2);
+        AdminConnection admin;
+        return admin.scalar(QStringLiteral("SELECT ID FROM quor.tblmedici WHERE CF='%1'").arg(CfRossi)).toInt();
+    }
+
+    // A second installation of Rossi: an empty archive with his doctor row and sync password.
+    QString secondaInstallazione(const QString &nome)
+    {
+        const QString file = archivioVuoto(nome);
+        dao::Database db;
+        EXPECT_TRUE(db.apri(file));
+        EXPECT_TRUE(db.esegui(QStringLiteral("INSERT INTO tblMedico (IDRete, CodiceFiscale) VALUES (1, ?)"), {CfRossi}));
+        EXPECT_TRUE(db.esegui(QStringLiteral("INSERT INTO arcItems (Key, Item) VALUES ('QUOR.PasswordMedicoSync', ?)"),
+                              {PasswordRossi}));
+        return file;
     }
 
     QTemporaryDir m_dir;

@@ -16,18 +16,13 @@ namespace {
 class InterruzioniTest : public lanvera::test::ProgrammaFixture
 {
 protected:
-    static inline const QString CfBianchi = QStringLiteral("BNCLCU65B41F205X");
-
     void SetUp() override
     {
         ProgrammaFixture::SetUp();
         if (HasFatalFailure()) {
             return;
         }
-        registraMedico(CfRossi, QStringLiteral("Rossi"), QStringLiteral("Mario"), PasswordRossi, 1, 1);
-        registraMedico(CfBianchi, QStringLiteral("Bianchi"), QStringLiteral("Lucia"), QStringLiteral("{AES}b"), 1, 2);
-        AdminConnection admin;
-        m_idRossi = admin.scalar(QStringLiteral("SELECT ID FROM quor.tblmedici WHERE CF='%1'").arg(CfRossi)).toInt();
+        m_idRossi = registraGruppo();
         m_studio = generaArchivio(QStringLiteral("Studio.mdb"), 40, CfRossi, PasswordRossi, 0.6);
         m_pubblicati = pubblica(m_studio, 16, m_idRossi);
         ASSERT_EQ(m_pubblicati.size(), 16);
@@ -162,15 +157,7 @@ TEST_F(InterruzioniTest, KilledRunsNeverLeaveHalfMergesAndConverge)
     verificaConvergenza(m_studio);
 
     // The second installation, killed while it downloads, ends with one copy of each chart.
-    const QString casa = archivioVuoto(QStringLiteral("Casa.mdb"));
-    {
-        Database db;
-        ASSERT_TRUE(db.apri(casa));
-        ASSERT_TRUE(
-            db.esegui(QStringLiteral("INSERT INTO tblMedico (IDRete, CodiceFiscale) VALUES (1, ?)"), {CfRossi}));
-        ASSERT_TRUE(db.esegui(QStringLiteral("INSERT INTO arcItems (Key, Item) VALUES ('QUOR.PasswordMedicoSync', ?)"),
-                              {PasswordRossi}));
-    }
+    const QString casa = secondaInstallazione(QStringLiteral("Casa.mdb"));
     uccidiDopo(casa, QStringLiteral("Scarico cartella di "), 4);
     uccidiDopo(casa, QStringLiteral("Scarico cartella di "), 9);
     completa(casa);

@@ -16,27 +16,17 @@ namespace {
 class ReteTest : public lanvera::test::SyncFixture
 {
 protected:
-    static inline const QString CfBianchi = QStringLiteral("BNCLCU65B41F205X");
-
     void SetUp() override
     {
         SyncFixture::SetUp();
         if (HasFatalFailure()) {
             return;
         }
-        registraMedico(CfRossi, QStringLiteral("Rossi"), QStringLiteral("Mario"), PasswordRossi, 1, 1);
-        registraMedico(CfBianchi, QStringLiteral("Bianchi"), QStringLiteral("Lucia"), QStringLiteral("{AES}b"), 1, 2);
-        AdminConnection admin;
-        m_idRossi = admin.scalar(QStringLiteral("SELECT ID FROM quor.tblmedici WHERE CF='%1'").arg(CfRossi)).toInt();
-
+        m_idRossi = registraGruppo();
         QDir().mkpath(percorso(QStringLiteral("studio")));
         QDir().mkpath(percorso(QStringLiteral("casa")));
         m_studio = generaArchivio(QStringLiteral("studio/Archivio.mdb"), 40, CfRossi, PasswordRossi, 0.5);
-        // the second installation: an empty archive of the same doctor
-        m_casa = archivioVuoto(QStringLiteral("casa/Archivio.mdb"));
-        esegui(m_casa, QStringLiteral("INSERT INTO tblMedico (IDRete, CodiceFiscale) VALUES (1, ?)"), {CfRossi});
-        esegui(m_casa, QStringLiteral("INSERT INTO arcItems (Key, Item) VALUES ('QUOR.PasswordMedicoSync', ?)"),
-               {PasswordRossi});
+        m_casa = secondaInstallazione(QStringLiteral("casa/Archivio.mdb"));
 
         m_sync.Init(m_server);
         m_sync.impostaOrologio([] { return Adesso; });
