@@ -74,8 +74,7 @@ public:
     static QString RigaAvvio();
     // The network's server organisation, as the identity warnings name it.
     static QString OrganizzazioneServer() { return QStringLiteral("LANVERA"); }
-    // The package code, for the tests' hostile packages.
-    PacchettoCartella &Pacchetto() { return *m_pacchetto; }
+
 
 Q_SIGNALS:
     // One line as written to the archive log (an empty text for an empty line).
