@@ -162,6 +162,31 @@ bool Database::crea(const QString &percorso, bool usaEGetta)
     return true;
 }
 
+bool Database::collegaDestinazione(const QString &file)
+{
+    if (m_destinazione == file) {
+        return true;
+    }
+    if (!EsisteFile(file)) {
+        return fallisci(ErroreFileMancante, QStringLiteral("Impossibile trovare il file '%1'.").arg(file));
+    }
+    if (m_inTransazione) {
+        return fallisci(ErroreIstruzione, QStringLiteral("Impossibile collegare '%1' durante una transazione.").arg(file));
+    }
+    staccaDestinazione();
+    QSqlQuery q(connessione());
+    if (!q.exec(QStringLiteral("ATTACH DATABASE '%1' AS lv_dest")
+                    .arg(QString(file).replace(QLatin1Char('\''), QStringLiteral("''"))))) {
+        m_errore = ErroreDa(q.lastError());
+        return false;
+    }
+    m_destinazione = file;
+    // The target of a copy is always a throwaway package file: no journal, no waiting for the disk.
+    q.exec(QStringLiteral("PRAGMA lv_dest.journal_mode=OFF"));
+    q.exec(QStringLiteral("PRAGMA lv_dest.synchronous=OFF"));
+    return true;
+}
+
 void Database::staccaDestinazione()
 {
     if (m_destinazione.isEmpty()) {
@@ -178,14 +203,15 @@ void Database::chiudi()
     if (!QSqlDatabase::contains(m_nomeConnessione)) {
         return;
     }
-    staccaDestinazione();
     {
         QSqlDatabase db = QSqlDatabase::database(m_nomeConnessione, false);
         if (m_inTransazione) {
             db.rollback();
+            m_inTransazione = false;
         }
-        db.close();
     }
+    staccaDestinazione();
+    QSqlDatabase::database(m_nomeConnessione, false).close();
     QSqlDatabase::removeDatabase(m_nomeConnessione);
     m_inTransazione = false;
     m_percorso.clear();
@@ -225,9 +251,6 @@ bool Database::esegui(const QString &sql, const QVariantList &valori)
 bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &tabellaDestinazione,
                                  const QString &fileDestinazione, const QString &restoSql, const QVariantList &valori)
 {
-    if (!EsisteFile(fileDestinazione)) {
-        return fallisci(ErroreFileMancante, QStringLiteral("Impossibile trovare il file '%1'.").arg(fileDestinazione));
-    }
     QSqlDatabase db = connessione();
     QSqlQuery q(db);
 
@@ -262,19 +285,8 @@ bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &t
         colonne << QStringLiteral("PRIMARY KEY (%1)").arg(chiavi.join(QLatin1Char(',')));
     }
 
-    // The target stays attached for the next statements into the same file (a package is copied
-    // table after table); another file, a transaction or closing detaches it.
-    if (m_destinazione != fileDestinazione) {
-        staccaDestinazione();
-        if (!q.exec(QStringLiteral("ATTACH DATABASE '%1' AS lv_dest")
-                        .arg(QString(fileDestinazione).replace(QLatin1Char('\''), QStringLiteral("''"))))) {
-            m_errore = ErroreDa(q.lastError());
-            return false;
-        }
-        m_destinazione = fileDestinazione;
-        // The target of a copy is always a throwaway package file: no journal, no waiting for the disk.
-        QSqlQuery(db).exec(QStringLiteral("PRAGMA lv_dest.journal_mode=OFF"));
-        QSqlQuery(db).exec(QStringLiteral("PRAGMA lv_dest.synchronous=OFF"));
+    if (!collegaDestinazione(fileDestinazione)) {
+        return false;
     }
     QSqlQuery esiste(db);
     esiste.prepare(QStringLiteral("SELECT 1 FROM lv_dest.sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
@@ -359,7 +371,6 @@ bool Database::iniziaTransazione()
     if (!aperto()) {
         return fallisci(ErroreFileMancante, QStringLiteral("Database non aperto"));
     }
-    staccaDestinazione();
     QSqlDatabase db = connessione();
     if (!db.transaction()) {
         m_errore = ErroreDa(db.lastError());

@@ -53,8 +53,11 @@ public:
     // table's columns and types, into a table of the same name in another, existing database file.
     // That file is treated as a throwaway package: it is written without journal.
     bool esegui(const QString &sql, const QVariantList &valori = {});
+    // Attaches the target file of the copies; the copies into it can then share one transaction.
+    // It stays attached until another file is named, staccaDestinazione() or closing.
+    bool collegaDestinazione(const QString &file);
     // Lets go of the file that the last copies went into; call it before that file is read,
-    // moved or deleted.
+    // moved or deleted, and outside a transaction.
     void staccaDestinazione();
     int righeInteressate() const { return m_righeInteressate; }
 

@@ -223,11 +223,23 @@ bool PacchettoCartella::CreaCartella(qint32 idPaziente, QString &cartella)
     const QString id = QString::number(idPaziente);
     // The package file stays attached for the whole list; it is let go before it is zipped or
     // deleted, on every path.
+    // All the copies go in one transaction: one commit per package instead of one per statement.
     struct Stacca
     {
         lanvera::dao::Database *db;
-        ~Stacca() { db->staccaDestinazione(); }
+        ~Stacca()
+        {
+            if (db->inTransazione()) {
+                db->annullaTransazione();
+            }
+            db->staccaDestinazione();
+        }
     } stacca{archivio};
+    if (!archivio->collegaDestinazione(fileMdb) || !archivio->iniziaTransazione()) {
+        const QString errore = archivio->ultimoErrore().testo();
+        archivio->staccaDestinazione();
+        return fallisci(prefisso + errore);
+    }
     for (const clsTabelle &tabella : std::as_const(m_stato.tabelle)) {
         if (!presenti.contains(tabella.Tabella.toLower()) && !lanvera::EsisteTabella(*archivio, tabella.Tabella)) {
             continue;
@@ -237,10 +249,17 @@ bool PacchettoCartella::CreaCartella(qint32 idPaziente, QString &cartella)
         sql.replace(QStringLiteral("[FileName]"), fileMdb, Qt::CaseInsensitive);
         if (!archivio->esegui(sql)) {
             const QString errore = archivio->ultimoErrore().testo();
+            archivio->annullaTransazione();
             archivio->staccaDestinazione();
             return fallisci(prefisso + errore);
         }
         m_stato.cedi();
+    }
+    if (!archivio->confermaTransazione()) {
+        const QString errore = archivio->ultimoErrore().testo();
+        archivio->annullaTransazione();
+        archivio->staccaDestinazione();
+        return fallisci(prefisso + errore);
     }
     archivio->staccaDestinazione();
 

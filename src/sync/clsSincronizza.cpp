@@ -782,8 +782,14 @@ bool clsSincronizza::InvioCartella(clsPaziente &paziente)
         return errore(m_server->errore());
     }
     paziente.IDUpdate = stamp;
-    if (!lanvera::ImpostaUpdate(m_archivio, paziente.ID, stamp)) {
+    // The stamp and the sent marks land together: one commit, and never one without the other.
+    if (!m_archivio.iniziaTransazione()) {
         return errore(m_archivio.ultimoErrore());
+    }
+    if (!lanvera::ImpostaUpdate(m_archivio, paziente.ID, stamp)) {
+        const lanvera::dao::Errore e = m_archivio.ultimoErrore();
+        m_archivio.annullaTransazione();
+        return errore(e);
     }
     return ResetToSend(paziente.ID);
 }
@@ -795,7 +801,8 @@ bool clsSincronizza::ResetToSend(qint32 id)
         m_archivio.annullaTransazione();
         return false;
     };
-    if (!m_archivio.iniziaTransazione()) {
+    // Joins the transaction the caller opened (and commits it with the marks), else opens its own.
+    if (!m_archivio.inTransazione() && !m_archivio.iniziaTransazione()) {
         return errore(m_archivio.ultimoErrore());
     }
     for (const QString &tabella : std::as_const(m_tabelleToSend)) {
