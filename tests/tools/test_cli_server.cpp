@@ -7,25 +7,38 @@
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
+#include <QSqlQuery>
 #include <QTcpServer>
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
 using namespace lanvera;
 using namespace lanvera::test;
 
 namespace {
 
+const QString kServerTool = QStringLiteral(LANVERA_SERVER_TOOL);
+
 class CliServerTest : public ServerTest
 {
 protected:
-    QStringList at(QStringList arguments) const
+    static QStringList at(QStringList arguments)
     {
-        return arguments << QStringLiteral("--host") << TestServer::host() << QStringLiteral("--port")
-                         << QString::number(TestServer::port()) << QStringLiteral("--user") << TestServer::adminUser();
+        return arguments << u"--host"_s << TestServer::host() << u"--port"_s << QString::number(TestServer::port())
+                         << u"--user"_s << TestServer::adminUser();
     }
 
-    ToolResult tool(const QStringList &arguments) const { return runTool(at(arguments), TestServer::adminPassword()); }
+    static ToolResult tool(const QStringList &arguments)
+    {
+        return runTool(kServerTool, at(arguments), TestServer::adminPassword());
+    }
+
+    static ToolResult addDoctor(const char *cf, const char *progressivo)
+    {
+        return tool({u"add-doctor"_s, u"--cf"_s, QString::fromLatin1(cf), u"--cognome"_s, u"Bianchi"_s, u"--nome"_s,
+                     u"Giulia"_s, u"--gruppo"_s, u"1"_s, u"--progressivo"_s, QString::fromLatin1(progressivo)});
+    }
 
     // No password of any kind may show up in what the tool prints.
     static void expectNoSecrets(const ToolResult &result)
@@ -37,101 +50,88 @@ protected:
     }
 };
 
-QStringList doctorArguments(const char *cf, const char *cognome, const char *gruppo, const char *progressivo)
+// Table definitions, accounts with their passwords and rights, rows: what a repeated init must keep.
+QStringList snapshot()
 {
-    return {QStringLiteral("add-doctor"),    QStringLiteral("--cf"),          QString::fromLatin1(cf),
-            QStringLiteral("--cognome"),     QString::fromLatin1(cognome),    QStringLiteral("--nome"),
-            QStringLiteral("Giulia"),        QStringLiteral("--gruppo"),      QString::fromLatin1(gruppo),
-            QStringLiteral("--progressivo"), QString::fromLatin1(progressivo)};
+    AdminConnection sql;
+    QStringList state;
+    for (const char *table : {"tblmedici", "tblanagrafica", "tblmodifiche"}) {
+        QSqlQuery query(sql.database());
+        EXPECT_TRUE(query.exec(u"SHOW CREATE TABLE `quor`.`%1`"_s.arg(QString::fromLatin1(table))) && query.next());
+        state.append(query.value(1).toString());
+    }
+    for (const char *host : {"%", "localhost"}) {
+        state += sql.column(u"SHOW GRANTS FOR 'utenteclinora'@'%1'"_s.arg(QString::fromLatin1(host)));
+        state += sql.column(u"SELECT Priv FROM mysql.global_priv "
+                            "WHERE User = 'utenteclinora' AND Host = '%1'"_s.arg(QString::fromLatin1(host)));
+    }
+    state += sql.column(u"SELECT CONCAT_WS(' ', ID, CF, Sospeso) FROM quor.tblmedici ORDER BY ID"_s);
+    return state;
 }
 
 } // namespace
 
-TEST_F(CliServerTest, InitOnAnEmptyServerThenAgain)
+TEST_F(CliServerTest, InitOnAnEmptyServerThenAgainChangesNothing)
 {
     AdminConnection sql;
-    ASSERT_TRUE(sql.exec(QStringLiteral("DROP DATABASE quor")));
-    ASSERT_TRUE(sql.exec(QStringLiteral("DROP USER 'utenteclinora'@'%', 'utenteclinora'@'localhost'")));
+    ASSERT_TRUE(sql.exec(u"DROP DATABASE quor"_s));
+    ASSERT_TRUE(sql.exec(u"DROP USER 'utenteclinora'@'%', 'utenteclinora'@'localhost'"_s));
 
-    const ToolResult first = tool({QStringLiteral("init")});
+    const ToolResult first = tool({u"init"_s});
     ASSERT_EQ(first.exitCode, 0) << first.all().toStdString();
-    EXPECT_EQ(first.out.count(QStringLiteral(": created")), 1 + 3 + 2) << first.out.toStdString();
+    EXPECT_EQ(first.out.count(u": created"_s), 1 + 3 + 2) << first.out.toStdString();
     expectNoSecrets(first);
+    ASSERT_TRUE(sql.exec(u"INSERT INTO quor.tblmedici (CF, Cognome, Nome, IDGruppo, Progressivo) VALUES "
+                         "('RSSMRC68C12A944S', 'Rossi', 'Marco', 1, 1)"_s));
+    const QStringList before = snapshot();
+    ASSERT_EQ(before.size(), 3 + 2 * 4 + 1);
 
-    const ToolResult second = tool({QStringLiteral("init")});
+    const ToolResult second = tool({u"init"_s});
     ASSERT_EQ(second.exitCode, 0) << second.all().toStdString();
-    EXPECT_FALSE(second.out.contains(QLatin1String("created"))) << second.out.toStdString();
-    EXPECT_EQ(second.out.count(QStringLiteral("already there")), 1 + 3 + 2);
+    EXPECT_FALSE(second.out.contains(u"created"_s)) << second.out.toStdString();
+    EXPECT_EQ(second.out.count(u"already there"_s), 1 + 3 + 2);
     expectNoSecrets(second);
-
+    EXPECT_EQ(snapshot(), before);
     AdminConnection account(UtenteServer(), PasswordServer());
     EXPECT_TRUE(account.isOpen()) << account.lastError().toStdString();
 }
 
-TEST_F(CliServerTest, AddListAndSuspendDoctors)
+TEST_F(CliServerTest, AddSuspendAndListDoctorsRefusingADuplicateFiscalCode)
 {
-    const ToolResult added = tool(doctorArguments("bnc gla75l65f257z", "Bianchi", "1", "1"));
-    EXPECT_EQ(added.exitCode, 2) << "a blank inside the fiscal code";
-
-    const ToolResult first = tool(doctorArguments("bncgla75l65f257z", "Bianchi", "1", "1"));
-    ASSERT_EQ(first.exitCode, 0) << first.all().toStdString();
-    const QRegularExpressionMatch id = QRegularExpression(QStringLiteral("ID (\\d+)")).match(first.out);
-    ASSERT_TRUE(id.hasMatch()) << first.out.toStdString();
-    const ToolResult second = tool(doctorArguments("FRRLCU80S03G337B", "Ferrari", "2", "1"));
-    ASSERT_EQ(second.exitCode, 0) << second.all().toStdString();
-
-    const ToolResult duplicate = tool(doctorArguments("BNCGLA75L65F257Z", "Bianchi", "1", "2"));
+    const ToolResult added = addDoctor("bncgla75l65f257z", "1");
+    ASSERT_EQ(added.exitCode, 0) << added.all().toStdString();
+    const ToolResult duplicate = addDoctor("BNCGLA75L65F257Z", "2");
     EXPECT_EQ(duplicate.exitCode, 1);
-    EXPECT_TRUE(duplicate.err.contains(QLatin1String("BNCGLA75L65F257Z is already registered")))
-        << duplicate.err.toStdString();
+    EXPECT_TRUE(duplicate.err.contains(u"BNCGLA75L65F257Z is already registered"_s)) << duplicate.err.toStdString();
 
-    ToolResult listed = tool({QStringLiteral("list-doctors"), QStringLiteral("--gruppo"), QStringLiteral("1")});
+    ASSERT_EQ(tool({u"suspend-doctor"_s, u"--cf"_s, u"BNCGLA75L65F257Z"_s}).exitCode, 0);
+    const ToolResult listed = tool({u"list-doctors"_s, u"--gruppo"_s, u"1"_s});
     ASSERT_EQ(listed.exitCode, 0) << listed.all().toStdString();
-    QStringList lines = listed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines = listed.out.split(u'\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 2) << listed.out.toStdString();
-    EXPECT_EQ(lines[1].simplified(), id.captured(1) + QStringLiteral(" BNCGLA75L65F257Z Bianchi Giulia 1 1 no no"));
-
-    const ToolResult suspended =
-        tool({QStringLiteral("suspend-doctor"), QStringLiteral("--cf"), QStringLiteral("BNCGLA75L65F257Z")});
-    ASSERT_EQ(suspended.exitCode, 0) << suspended.all().toStdString();
-    const ToolResult unknown =
-        tool({QStringLiteral("suspend-doctor"), QStringLiteral("--cf"), QStringLiteral("ZZZZZZ00Z00Z000Z")});
-    EXPECT_EQ(unknown.exitCode, 1);
-    EXPECT_TRUE(unknown.err.contains(QLatin1String("no doctor"))) << unknown.err.toStdString();
-
-    listed = tool({QStringLiteral("list-doctors")});
-    ASSERT_EQ(listed.exitCode, 0) << listed.all().toStdString();
-    lines = listed.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    ASSERT_EQ(lines.size(), 3) << listed.out.toStdString();
-    EXPECT_TRUE(lines[1].simplified().endsWith(QLatin1String("Bianchi Giulia 1 1 yes no")));
-    EXPECT_TRUE(lines[2].simplified().endsWith(QLatin1String("Ferrari Giulia 2 1 no no")));
+    EXPECT_TRUE(lines[1].simplified().endsWith(u"BNCGLA75L65F257Z Bianchi Giulia 1 1 yes no"_s))
+        << lines[1].toStdString();
     expectNoSecrets(listed);
 }
 
-TEST_F(CliServerTest, WrongAdministratorPasswordIsRefusedWithTheServersError)
+TEST_F(CliServerTest, ConnectionFailuresHaveTheirExitCodes)
 {
-    const QString wrong = QStringLiteral("not-the-admin-password");
-    const ToolResult result = runTool(at({QStringLiteral("list-doctors")}), wrong);
-    EXPECT_EQ(result.exitCode, 4) << result.all().toStdString();
-    EXPECT_TRUE(result.err.contains(QRegularExpression(QStringLiteral("error (1045|1698): Access denied for user"))))
-        << result.err.toStdString();
-    EXPECT_TRUE(result.out.isEmpty());
-    EXPECT_FALSE(result.all().contains(wrong));
-}
+    const QString wrong = u"not-the-admin-password"_s;
+    const ToolResult refused = runTool(kServerTool, at({u"list-doctors"_s}), wrong);
+    EXPECT_EQ(refused.exitCode, 4) << refused.all().toStdString();
+    EXPECT_TRUE(refused.err.contains(QRegularExpression(u"error (1045|1698): Access denied for user"_s)))
+        << refused.err.toStdString();
+    EXPECT_FALSE(refused.all().contains(wrong));
 
-TEST_F(CliServerTest, APortWithNothingListeningIsReportedQuickly)
-{
     QTcpServer probe;
     ASSERT_TRUE(probe.listen(QHostAddress::LocalHost));
     const QString port = QString::number(probe.serverPort());
     probe.close();
-
     QElapsedTimer timer;
     timer.start();
-    const ToolResult result = runTool({QStringLiteral("init"), QStringLiteral("--port"), port}, QStringLiteral("x"));
-    EXPECT_EQ(result.exitCode, 3) << result.all().toStdString();
-    EXPECT_TRUE(result.err.contains(QStringLiteral("cannot reach the server at 127.0.0.1:") + port))
-        << result.err.toStdString();
-    EXPECT_TRUE(result.err.contains(QLatin1String("error 2002"))) << result.err.toStdString();
+    const ToolResult unreachable = runTool(kServerTool, {u"init"_s, u"--port"_s, port}, u"x"_s);
+    EXPECT_EQ(unreachable.exitCode, 3) << unreachable.all().toStdString();
+    EXPECT_TRUE(unreachable.err.contains(u"cannot reach the server at 127.0.0.1:"_s + port))
+        << unreachable.err.toStdString();
     EXPECT_LT(timer.elapsed(), 10000);
 }
