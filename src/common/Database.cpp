@@ -119,6 +119,7 @@ bool Database::apriConnessione(const QString &percorso, bool solaLettura)
         }
     }
     m_percorso = percorso;
+    m_campi.clear();
     return true;
 }
 
@@ -232,6 +233,12 @@ bool Database::esegui(const QString &sql, const QVariantList &valori)
         }
         return eseguiCreaTabella(origine, primoNonVuoto(m, 3, 4), primoNonVuoto(m, 5, 6), m.captured(9), valori);
     }
+    // A statement that may change the schema makes the known columns stale.
+    static const QRegularExpression ddl(QStringLiteral(R"(^\s*(CREATE|ALTER|DROP)\b)"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    if (ddl.match(sql).hasMatch()) {
+        m_campi.clear();
+    }
     QSqlQuery q(connessione());
     if (!q.prepare(sql)) {
         m_errore = ErroreDa(q.lastError());
@@ -334,11 +341,18 @@ QStringList Database::campi(const QString &tabella) const
     if (!aperto()) {
         return nomi;
     }
+    // The merge asks for the same tables' columns for every chart: they are read once.
+    const QString chiave = tabella.toLower();
+    const auto noto = m_campi.constFind(chiave);
+    if (noto != m_campi.cend()) {
+        return *noto;
+    }
     QSqlQuery q(connessione());
     if (q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(Parentesi(tabella)))) {
         while (q.next()) {
             nomi << q.value(1).toString();
         }
+        m_campi.insert(chiave, nomi);
     }
     return nomi;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -91,6 +92,7 @@ private:
     bool m_inTransazione = false;
     int m_attesaBlocco = 5000;
     QString m_destinazione; // the attached target of the copies, if any
+    mutable QHash<QString, QStringList> m_campi; // lower-case table name -> its columns
 };
 
 // "[name]": a table or column name as it stands in a statement.
