@@ -787,10 +787,10 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
     const PianoTabella piano =
         FaiPiano(comuni, CampiDi(righe.record()), archivio.campi(tabella),
                  figlia ? ChiaviEsterne() : QStringList{QStringLiteral("iddiario")}, cartellaIntera, false);
+    // The statements are prepared at the first row: most tables of a modifications package bring
+    // none, and preparing them all would cost more than the rows themselves.
     IstruzioniTabella istruzioni(archivio.connessione());
-    if (!istruzioni.prepara(tabella, piano, QStringLiteral("GUID"))) {
-        return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
-    }
+    bool preparate = false;
     const Contesto contesto{m_mappaChiavi, idPaziente, modificatoDa, cartellaIntera};
 
     qint64 righeLette = 0;
@@ -810,6 +810,12 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
             // A row without identity matches nothing; added, it would be added again at every import.
             ++senzaGuid;
             continue;
+        }
+        if (!preparate) {
+            if (!istruzioni.prepara(tabella, piano, QStringLiteral("GUID"))) {
+                return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
+            }
+            preparate = true;
         }
         bool esiste = false;
         if (!istruzioni.cerca(guid, locale, esiste)) {
