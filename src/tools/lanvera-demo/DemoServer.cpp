@@ -1,5 +1,6 @@
 #include "DemoServer.h"
 
+#include "ErroriServer.h"
 #include "clsPaziente.h"
 
 #include <QLoggingCategory>
@@ -16,39 +17,7 @@ Q_LOGGING_CATEGORY(lcDemoServer, "lanvera.tools.demo", QtInfoMsg)
 namespace lanvera::demo {
 
 namespace {
-
-// Client errors that mean that no server answered, and server errors that refuse the login.
-bool isUnreachable(int code)
-{
-    return code == 2002 || code == 2003 || code == 2005 || code == 2006 || code == 2013 || code == 2055;
-}
-
-bool isLoginRefused(int code)
-{
-    return code == 1045 || code == 1698 || code == 1130 || code == 1129;
-}
-
-int nativeCode(const QSqlError &error)
-{
-    bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok);
-    return ok ? code : 0;
-}
-
-QString describe(const QSqlError &error)
-{
-    const int code = nativeCode(error);
-    if (code != 0 && !error.databaseText().isEmpty()) {
-        return QStringLiteral("error %1: %2").arg(code).arg(error.databaseText());
-    }
-    return error.text();
-}
-
-// A null QString would be bound as NULL; the server's texts are stored as ''.
-QVariant text(const QString &value)
-{
-    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
-}
+using namespace lanvera::erroriserver;
 
 DemoDoctor doctorFrom(const QSqlQuery &q)
 {

@@ -1,5 +1,6 @@
 #include "ServerAdmin.h"
 
+#include "ErroriServer.h"
 #include "Segreti.h"
 #include "ServerSchema.h"
 
@@ -19,45 +20,12 @@ namespace lanvera {
 namespace {
 
 namespace schema = serverschema;
-
-// Client library errors (CR_*) that mean nobody answers, or the connection went away.
-bool isUnreachable(int code)
-{
-    return code == 2002 || code == 2003 || code == 2005 || code == 2006 || code == 2013 || code == 2055;
-}
-
-// Server errors at login: bad user or password, host not allowed or blocked.
-bool isLoginRefused(int code)
-{
-    return code == 1045 || code == 1698 || code == 1130 || code == 1129;
-}
+using namespace erroriserver;
 
 // Unknown database, unknown table.
 bool isMissingSchema(int code)
 {
     return code == 1049 || code == 1146;
-}
-
-int nativeCode(const QSqlError &error)
-{
-    bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok);
-    return ok ? code : 0;
-}
-
-QString describe(const QSqlError &error)
-{
-    const int code = nativeCode(error);
-    if (code != 0 && !error.databaseText().isEmpty()) {
-        return QStringLiteral("error %1: %2").arg(code).arg(error.databaseText());
-    }
-    return error.text();
-}
-
-// A null QString would be bound as NULL; the optional texts are stored as ''.
-QVariant text(const QString &value)
-{
-    return value.isNull() ? QVariant(QStringLiteral("")) : QVariant(value);
 }
 
 QString account(const QString &host)
