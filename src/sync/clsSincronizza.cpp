@@ -74,9 +74,8 @@ int giorno(const QDateTime &d)
 } // namespace
 
 clsSincronizza::clsSincronizza(QObject *parent)
-    : QObject(parent)
-    , m_pacchetto(std::make_unique<PacchettoCartella>(m_stato))
-    , m_unione(std::make_unique<UnioneCartella>(m_stato, *m_pacchetto))
+    : QObject(parent), m_pacchetto(std::make_unique<PacchettoCartella>(m_stato)),
+      m_unione(std::make_unique<UnioneCartella>(m_stato, *m_pacchetto))
 {
     m_stato.log = [this](const QString &messaggio, bool errore) { ScriviLogArchivio(messaggio, errore); };
     // Pending events run between rows at most every few milliseconds: Stop stays responsive and
@@ -347,14 +346,34 @@ bool clsSincronizza::LeggiPazientiServer()
 
 bool clsSincronizza::LeggiPazientiLocali()
 {
-    m_pazientiLocali.svuota();
-    Recordset rs(m_archivio);
-    if (!rs.apri(queryPazientiLocali(m_haSole))) {
-        m_stato.messaggioErrore = QStringLiteral("Lettura lista pazienti: Errore ") + rs.ultimoErrore().testo();
+    lanvera::dao::Errore errore;
+    if (!LeggiPazientiArchivio(
+            m_archivio, m_cfMedico, m_adesso().date(), m_pazientiLocali,
+            [this] {
+                m_stato.cedi();
+                return !m_stato.annullato;
+            },
+            &errore)) {
+        m_stato.messaggioErrore = QStringLiteral("Lettura lista pazienti: Errore ") + errore.testo();
         return false;
     }
-    const int oggi = giorno(m_adesso());
-    for (; !rs.eof() && !m_stato.annullato; rs.muoviProssimo()) {
+    return !m_stato.annullato;
+}
+
+bool clsSincronizza::LeggiPazientiArchivio(lanvera::dao::Database &archivio, const QString &cfMedico, const QDate &oggi,
+                                           ListaPazienti &lista, const std::function<bool()> &continua,
+                                           lanvera::dao::Errore *errore)
+{
+    lista.svuota();
+    Recordset rs(archivio);
+    if (!rs.apri(queryPazientiLocali(lanvera::HaSole(archivio)))) {
+        if (errore) {
+            *errore = rs.ultimoErrore();
+        }
+        return false;
+    }
+    const int oggiNumero = giorno(oggi.startOfDay());
+    for (; !rs.eof() && (!continua || continua()); rs.muoviProssimo()) {
         const QVariant cf = rs.valore(QStringLiteral("CodiceFiscale"));
         const QVariant cognome = rs.valore(QStringLiteral("Cognome"));
         const QVariant nome = rs.valore(QStringLiteral("Nome"));
@@ -366,7 +385,7 @@ bool clsSincronizza::LeggiPazientiLocali()
 
         clsPaziente p;
         const QDateTime fine = ComeData(rs.valore(QStringLiteral("DataFine")));
-        if (fine.isValid() && giorno(fine) <= oggi) {
+        if (fine.isValid() && giorno(fine) <= oggiNumero) {
             const QDateTime inizio = ComeData(rs.valore(QStringLiteral("DataInizio")));
             if (!(inizio.isValid() && giorno(inizio) >= giorno(fine))) {
                 p.Revocato = 1;
@@ -389,14 +408,13 @@ bool clsSincronizza::LeggiPazientiLocali()
         p.Sesso = rs.testo(QStringLiteral("Sesso"));
         p.LuogoNascita = rs.testo(QStringLiteral("LuogoNascita"));
         p.DataNascita = dataNascita(rs.valore(QStringLiteral("DataNascita")));
-        p.CFMedico = m_cfMedico;
+        p.CFMedico = cfMedico;
         p.IDUpdate = rs.testo(QStringLiteral("IDUpdate"));
         p.Allineato = ComeBool(rs.valore(QStringLiteral("Allineato")));
         p.IDDatabase = 0;
-        m_pazientiLocali.aggiungi(p); // a second row with the same key is left out
-        m_stato.cedi();
+        lista.aggiungi(p); // a second row with the same key is left out
     }
-    return !m_stato.annullato;
+    return true;
 }
 
 bool clsSincronizza::TrovaPazienteLocale(const QString &chiave, clsPaziente &paziente) const
@@ -496,19 +514,18 @@ bool clsSincronizza::ImportaModificheServer()
     {
         QSqlQuery q(m_server->database());
         q.setForwardOnly(true);
-        q.prepare(QStringLiteral(
-            "SELECT tblmodifiche.ID, tblmodifiche.IDPaziente, tblmodifiche.CFMedicoTitolare, "
-            "Concat(tblmedici.Cognome,' ',tblmedici.Nome) AS Medico FROM tblmodifiche "
-            "INNER JOIN tblanagrafica ON tblmodifiche.IDPaziente=tblanagrafica.IDPaziente "
-            "INNER JOIN tblmedici ON tblmodifiche.CFMedico=tblmedici.CF "
-            "WHERE tblanagrafica.CFMedico=? ORDER BY tblmodifiche.IDPaziente, tblmodifiche.ID"));
+        q.prepare(QStringLiteral("SELECT tblmodifiche.ID, tblmodifiche.IDPaziente, tblmodifiche.CFMedicoTitolare, "
+                                 "Concat(tblmedici.Cognome,' ',tblmedici.Nome) AS Medico FROM tblmodifiche "
+                                 "INNER JOIN tblanagrafica ON tblmodifiche.IDPaziente=tblanagrafica.IDPaziente "
+                                 "INNER JOIN tblmedici ON tblmodifiche.CFMedico=tblmedici.CF "
+                                 "WHERE tblanagrafica.CFMedico=? ORDER BY tblmodifiche.IDPaziente, tblmodifiche.ID"));
         q.addBindValue(m_cfMedico);
         if (!q.exec()) {
             return errore(lanvera::ErroreServer(q.lastError()));
         }
         while (q.next()) {
-            modifiche.append({q.value(0).toLongLong(), ComeTesto(q.value(1)), ComeTesto(q.value(2)),
-                              ComeTesto(q.value(3))});
+            modifiche.append(
+                {q.value(0).toLongLong(), ComeTesto(q.value(1)), ComeTesto(q.value(2)), ComeTesto(q.value(3))});
         }
     }
 
@@ -549,7 +566,8 @@ bool clsSincronizza::ImportaModificheServer()
         return false;
     }
     if (!importate.isEmpty() &&
-        !m_server->esegui(QStringLiteral("DELETE FROM tblmodifiche WHERE ID IN (%1)").arg(importate.join(QLatin1Char(','))))) {
+        !m_server->esegui(
+            QStringLiteral("DELETE FROM tblmodifiche WHERE ID IN (%1)").arg(importate.join(QLatin1Char(','))))) {
         return errore(m_server->errore());
     }
     return true;
@@ -644,7 +662,8 @@ bool clsSincronizza::SincronizzaPaziente(clsPaziente &p)
             m_stato.messaggioErrore = QStringLiteral("Sincronizzazione: Errore ") + m_server->errore().testo();
             return false;
         }
-        ScriviLogArchivio(QStringLiteral("   ATTENZIONE: Il paziente ") + nominativo(l) + QStringLiteral(" è revocato"));
+        ScriviLogArchivio(QStringLiteral("   ATTENZIONE: Il paziente ") + nominativo(l) +
+                          QStringLiteral(" è revocato"));
         ScriviLogArchivio(QStringLiteral("   Rimuoverlo manualmente dal server"));
         return true;
     }
@@ -806,8 +825,9 @@ bool clsSincronizza::ResetToSend(qint32 id)
         return errore(m_archivio.ultimoErrore());
     }
     for (const QString &tabella : std::as_const(m_tabelleToSend)) {
-        if (!m_archivio.esegui(QStringLiteral("UPDATE %1 SET ToSend=-1 WHERE IDPaziente=?").arg(lanvera::dao::Parentesi(tabella)),
-                               {id})) {
+        if (!m_archivio.esegui(
+                QStringLiteral("UPDATE %1 SET ToSend=-1 WHERE IDPaziente=?").arg(lanvera::dao::Parentesi(tabella)),
+                {id})) {
             return errore(m_archivio.ultimoErrore());
         }
     }

@@ -70,11 +70,16 @@ public:
     // The network key of an archive's patient: fiscal code, surname and name, trimmed, joined
     // by ";" and lower-cased.
     static QString ChiavePaziente(const QString &cf, const QString &cognome, const QString &nome);
+    // The archive's patients that take part in the network, as the local list holds them: the
+    // filters, the revocation as of `oggi`, a network key taken once. `continua` runs before each
+    // row (it lets events run) and stops the reading when it answers false.
+    static bool LeggiPazientiArchivio(lanvera::dao::Database &archivio, const QString &cfMedico, const QDate &oggi,
+                                      ListaPazienti &lista, const std::function<bool()> &continua,
+                                      lanvera::dao::Errore *errore);
     // "Avvio Sincronizzazione V.<major>.<minor>.<revision>".
     static QString RigaAvvio();
     // The network's server organisation, as the identity warnings name it.
     static QString OrganizzazioneServer() { return QStringLiteral("LANVERA"); }
-
 
 Q_SIGNALS:
     // One line as written to the archive log (an empty text for an empty line).

@@ -7,13 +7,10 @@
 #include "clsSincronizza.h"
 #include "modArchivio.h"
 
-#include <QDateTime>
 #include <QFileInfo>
 
 namespace lanvera::demo {
 
-using dao::ComeBool;
-using dao::ComeData;
 using dao::Database;
 using dao::Recordset;
 
@@ -25,12 +22,6 @@ bool failed(QString *error, const QString &what, const dao::Errore &reason)
         *error = what + QStringLiteral(": ") + reason.testo();
     }
     return false;
-}
-
-QString dateOfBirth(const QVariant &value)
-{
-    const QDateTime d = ComeData(value);
-    return d.isValid() ? d.date().toString(QStringLiteral("dd/MM/yyyy")) : QString();
 }
 
 } // namespace
@@ -50,61 +41,12 @@ bool ArchiveOwner(Database &archivio, QString *cf, QString *error)
 
 bool LocalPatients(Database &archivio, const QDate &today, QList<clsPaziente> *patients, QString *error)
 {
-    patients->clear();
-    const bool sole = HaSole(archivio);
-    const QString allineato =
-        sole ? QStringLiteral("(SELECT Allineato FROM SOLE_tblAllineati WHERE IDPaziente=tblAnagrafica.ID LIMIT 1)")
-             : QStringLiteral("1");
-    Recordset rs(archivio);
-    const QString sql =
-        QStringLiteral("SELECT ID, Cognome, Nome, Tessera, CodiceFiscale, Sesso, Indirizzo, [Città], CAP, Provincia, "
-                       "DataNascita, LuogoNascita, Proprio,"
-                       " (SELECT Max(DataInizio) FROM tblRapporti WHERE IDPaziente=tblAnagrafica.ID) AS DataInizio,"
-                       " (SELECT Max(DataFine) FROM tblRapporti WHERE IDPaziente=tblAnagrafica.ID) AS DataFine,"
-                       " (SELECT Motivo FROM tblRapporti WHERE IDPaziente=tblAnagrafica.ID ORDER BY ID DESC LIMIT 1)"
-                       " AS MotivoRevoca, %1 AS Allineato"
-                       " FROM tblAnagrafica WHERE ((UIDCMedico='') OR (UIDCMedico IS NULL))"
-                       " ORDER BY Cognome COLLATE NOCASE, Nome COLLATE NOCASE, ID")
-            .arg(allineato);
-    if (!rs.apri(sql)) {
-        return failed(error, QStringLiteral("reading the archive's patients"), rs.ultimoErrore());
-    }
+    // Exactly the patients Sync's own list takes.
     ListaPazienti lista;
-    for (; !rs.eof(); rs.muoviProssimo()) {
-        const QVariant cf = rs.valore(QStringLiteral("CodiceFiscale"));
-        const QVariant cognome = rs.valore(QStringLiteral("Cognome"));
-        const QVariant nome = rs.valore(QStringLiteral("Nome"));
-        const QVariant proprio = rs.valore(QStringLiteral("Proprio"));
-        if (cf.isNull() || cognome.isNull() || nome.isNull() || proprio.isNull() || cf.toString().size() != 16 ||
-            cognome.toString().isEmpty() || nome.toString().isEmpty() || ComeBool(proprio)) {
-            continue;
-        }
-        clsPaziente p;
-        const QDateTime fine = ComeData(rs.valore(QStringLiteral("DataFine")));
-        if (fine.isValid() && fine.date() <= today) {
-            const QDateTime inizio = ComeData(rs.valore(QStringLiteral("DataInizio")));
-            if (!(inizio.isValid() && inizio.date() >= fine.date())) {
-                const QString motivo = rs.testo(QStringLiteral("MotivoRevoca"));
-                const bool morte = motivo.contains(QStringLiteral("dece"), Qt::CaseInsensitive) ||
-                                   motivo.contains(QStringLiteral("mort"), Qt::CaseInsensitive);
-                p.Revocato = morte ? 2 : 1;
-            }
-        }
-        p.ID = rs.valore(QStringLiteral("ID")).toInt();
-        p.CF = cf.toString().trimmed();
-        p.Tessera = rs.testo(QStringLiteral("Tessera")).trimmed();
-        p.Cognome = cognome.toString().trimmed();
-        p.Nome = nome.toString().trimmed();
-        p.KeyPaziente = clsSincronizza::ChiavePaziente(p.CF, p.Cognome, p.Nome);
-        p.Indirizzo = rs.testo(QStringLiteral("Indirizzo"));
-        p.Citta = rs.testo(QStringLiteral("Città"));
-        p.CAP = rs.testo(QStringLiteral("CAP"));
-        p.Provincia = rs.testo(QStringLiteral("Provincia"));
-        p.Sesso = rs.testo(QStringLiteral("Sesso"));
-        p.LuogoNascita = rs.testo(QStringLiteral("LuogoNascita"));
-        p.DataNascita = dateOfBirth(rs.valore(QStringLiteral("DataNascita")));
-        p.Allineato = ComeBool(rs.valore(QStringLiteral("Allineato")));
-        lista.aggiungi(p); // a second row with the same key is left out, as Sync does
+    dao::Errore reason;
+    if (!clsSincronizza::LeggiPazientiArchivio(archivio, QString(), today, lista, {}, &reason)) {
+        patients->clear();
+        return failed(error, QStringLiteral("reading the archive's patients"), reason);
     }
     *patients = lista.pazienti();
     return true;
