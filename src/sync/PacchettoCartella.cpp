@@ -7,8 +7,11 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <QScopeGuard>
 #include <QSet>
+#include <QSqlError>
+#include <QSqlQuery>
 
 #include <algorithm>
 #include <cerrno>
@@ -101,6 +104,39 @@ int comprimi(const QString &database, const QString &fileZip)
         return fallito();
     }
     return 0;
+}
+
+// What the header of a package database says, checked before the engine reads it: the
+// rollback-journal format that every package is written in (another one would have the engine
+// make files of its own beside the package), and no more pages than the file holds. A file that is
+// no database at all passes: opening it tells why.
+bool IntestazioneValida(const QString &percorso, QString &motivo)
+{
+    QFile file(percorso);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return true;
+    }
+    const QByteArray h = file.read(100);
+    if (h.size() < 100 || !h.startsWith(QByteArrayView("SQLite format 3\0", 16))) {
+        return true;
+    }
+    const auto byte = [&h](int i) { return quint32(quint8(h.at(i))); };
+    const auto intero = [&byte](int i) { return byte(i) << 24 | byte(i + 1) << 16 | byte(i + 2) << 8 | byte(i + 3); };
+    if (byte(18) > 1 || byte(19) > 1) {
+        motivo = QStringLiteral("formato del database non previsto");
+        return false;
+    }
+    const qint64 pagina = (byte(16) << 8 | byte(17)) == 1 ? 65536 : qint64(byte(16) << 8 | byte(17));
+    // The page count of the header counts only when the header was written with it.
+    const qint64 pagine = intero(24) == intero(92) ? qint64(intero(28)) : 0;
+    if (pagina > 0 && pagine > file.size() / pagina) {
+        motivo = QStringLiteral("dimensione non coerente: %1 pagine da %2 byte in un file di %3 byte")
+                     .arg(pagine)
+                     .arg(pagina)
+                     .arg(file.size());
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -309,12 +345,123 @@ bool PacchettoCartella::ApriPacchetto(const QString &testo, const QString &opera
     if (codice != UnzipRiuscito) {
         return fallisci(prefisso + QStringLiteral("UNZIP ") + QString::number(codice));
     }
+    QString motivo;
+    if (!IntestazioneValida(FileMdb(), motivo)) {
+        return fallisci(TestoRifiuto(operazione, motivo));
+    }
     if (!pacchetto.apri(FileMdb())) {
-        const QString motivo = pacchetto.ultimoErrore().testo();
+        const QString errore = pacchetto.ultimoErrore().testo();
         pacchetto.chiudi();
-        return fallisci(prefisso + motivo);
+        return fallisci(prefisso + errore);
+    }
+    if (!VerificaPacchetto(pacchetto, motivo)) {
+        pacchetto.chiudi();
+        return fallisci(TestoRifiuto(operazione, motivo));
     }
     pulisci.dismiss();
+    return true;
+}
+
+QString PacchettoCartella::TestoRifiuto(const QString &operazione, const QString &motivo)
+{
+    return operazione + QStringLiteral(": pacchetto non valido: ") + motivo;
+}
+
+bool PacchettoCartella::VerificaPacchetto(Database &pacchetto, QString &motivo)
+{
+    QSqlQuery q(pacchetto.connessione());
+    q.setForwardOnly(true);
+    auto errore = [&motivo, &q] {
+        const QSqlError e = q.lastError();
+        motivo = e.databaseText().isEmpty() ? e.driverText() : e.databaseText();
+        return false;
+    };
+    auto numero = [&q](const QString &pragma, qint64 &valore) {
+        if (!q.exec(pragma) || !q.next()) {
+            return false;
+        }
+        valore = q.value(0).toLongLong();
+        q.finish();
+        return true;
+    };
+    // Nothing of the package's schema may call a function with side effects, and nothing here
+    // writes to a package.
+    q.exec(QStringLiteral("PRAGMA trusted_schema=OFF"));
+    q.exec(QStringLiteral("PRAGMA query_only=ON"));
+
+    // The pages the header claims must be in the file: checking a database past its end would
+    // read an invented size.
+    qint64 pagina = 0;
+    qint64 pagine = 0;
+    if (!numero(QStringLiteral("PRAGMA page_size"), pagina) || !numero(QStringLiteral("PRAGMA page_count"), pagine)) {
+        return errore();
+    }
+    if (pagine <= 0) {
+        motivo = QStringLiteral("il database è vuoto");
+        return false;
+    }
+    const qint64 dimensione = QFileInfo(pacchetto.percorso()).size();
+    if (pagina <= 0 || pagine > dimensione / pagina) {
+        motivo = QStringLiteral("dimensione non coerente: %1 pagine da %2 byte in un file di %3 byte")
+                     .arg(pagine)
+                     .arg(pagina)
+                     .arg(dimensione);
+        return false;
+    }
+
+    // Only stored rows: what a query reads is then bounded by what the file holds.
+    if (!q.exec(QStringLiteral("SELECT type, name, rootpage, sql FROM sqlite_master"))) {
+        return errore();
+    }
+    int tabelle = 0;
+    while (q.next()) {
+        const QString tipo = q.value(0).toString();
+        const QString nome = q.value(1).toString();
+        if (tipo == QLatin1String("table")) {
+            if (q.value(2).toLongLong() == 0 ||
+                q.value(3).toString().trimmed().startsWith(QStringLiteral("CREATE VIRTUAL"), Qt::CaseInsensitive)) {
+                motivo = QStringLiteral("contiene la tabella virtuale '%1'").arg(nome);
+                return false;
+            }
+            if (!nome.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive)) {
+                ++tabelle;
+            }
+        } else if (tipo == QLatin1String("view")) {
+            motivo = QStringLiteral("contiene la vista '%1'").arg(nome);
+            return false;
+        } else if (tipo == QLatin1String("trigger")) {
+            motivo = QStringLiteral("contiene il trigger '%1'").arg(nome);
+            return false;
+        } else if (tipo != QLatin1String("index")) {
+            motivo = QStringLiteral("contiene l'oggetto '%1' di tipo %2").arg(nome, tipo);
+            return false;
+        }
+    }
+    if (q.lastError().isValid()) {
+        return errore();
+    }
+    q.finish();
+    if (tabelle == 0) {
+        motivo = QStringLiteral("non contiene tabelle");
+        return false;
+    }
+    if (!q.exec(QStringLiteral("SELECT m.name FROM sqlite_master AS m, pragma_table_xinfo(m.name) AS c "
+                               "WHERE m.type='table' AND c.hidden<>0 LIMIT 1"))) {
+        return errore();
+    }
+    if (q.next()) {
+        motivo = QStringLiteral("la tabella '%1' ha colonne calcolate").arg(q.value(0).toString());
+        return false;
+    }
+    q.finish();
+
+    if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")) || !q.next()) {
+        return errore();
+    }
+    if (q.value(0).toString() != QLatin1String("ok")) {
+        motivo = QStringLiteral("verifica della struttura non superata: ") + q.value(0).toString();
+        return false;
+    }
     return true;
 }
 

@@ -29,7 +29,8 @@ public:
     // A package comes from the network, so only its one expected entry is ever written: the zip
     // must hold exactly one entry, a regular file named "Cartella.mdb" at its root, and it may not
     // expand beyond the expansion limit. Anything else fails with "<operazione>: Errore UNZIP " and
-    // one of the codes of ErroreUnzip, before or instead of writing the database.
+    // one of the codes of ErroreUnzip, before or instead of writing the database. The database
+    // itself must then pass VerificaPacchetto, else "<operazione>: pacchetto non valido: <motivo>".
     bool ApriPacchetto(const QString &testo, const QString &operazione, lanvera::dao::Database &pacchetto);
     // Closes the package database and deletes the work files.
     void ChiudiPacchetto(lanvera::dao::Database &pacchetto);
@@ -52,6 +53,14 @@ public:
     // can never fill the disk.
     static constexpr qint64 LimiteEspansioneStandard = qint64{512} * 1024 * 1024;
     void ImpostaLimiteEspansione(qint64 byte) { m_limiteEspansione = byte; }
+
+    // A package database is read only once it is known to hold nothing but stored rows: ordinary
+    // tables (no views, triggers, virtual tables or computed columns, which would run queries of
+    // the package's choosing, without end or beyond its size), pages that fit its file, a sound
+    // structure. False with the reason otherwise. The connection is left unable to write.
+    static bool VerificaPacchetto(lanvera::dao::Database &pacchetto, QString &motivo);
+    // "<operazione>: pacchetto non valido: <motivo>", the refusal of a package.
+    static QString TestoRifiuto(const QString &operazione, const QString &motivo);
 
     static QString CartellaLavoro();
     static QString FileMdb();

@@ -22,6 +22,9 @@ struct StatoMotore
     QString messaggioErrore;
     // Set by a whole-chart import when this archive holds rows that the server's chart lacks.
     bool reinviaCartella = false;
+    // Set by a whole-chart import when the chart that came back is this archive's chart as it
+    // stands (its own upload, whose local marks were lost): nothing of it is left to send.
+    bool cartellaComeInviata = false;
     // The tables of a chart, loaded once from "Cartella.sql".
     QList<clsTabelle> tabelle;
     // Writes one line to the archive log (and to the window); error lines count.

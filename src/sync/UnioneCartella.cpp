@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "PacchettoCartella.h"
 #include "Recordset.h"
+#include "clsSincronizza.h"
 #include "modArchivio.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 
+#include <algorithm>
 #include <iterator>
 
 Q_LOGGING_CATEGORY(lcUnione, "lanvera.sync.unione")
@@ -212,6 +214,12 @@ bool StessaChiave(const QVariant &locale, const QVariant &nuovo)
     return a && b ? x == y : locale.toString() == nuovo.toString();
 }
 
+// "Cognome Nome", without the blank of a missing part.
+QString Nominativo(const QString &cognome, const QString &nome)
+{
+    return QString(cognome.trimmed() + QLatin1Char(' ') + nome.trimmed()).trimmed();
+}
+
 QString Normale(const QVariant &valore)
 {
     return ComeTesto(valore).trimmed().toLower();
@@ -294,7 +302,9 @@ struct PianoTabella
     QStringList letteLocali; // what is read of a local row: _rowid_, ID, LastUpdate, the keys
     int localeID = -1;       // positions in letteLocali
     int localeAggiornato = -1;
-    int pacchettoID = -1; // positions in the package row
+    int localePaziente = -1; // whose row it is
+    int localeToSend = -1;   // whether it is as last sent
+    int pacchettoID = -1;    // positions in the package row
     int pacchettoGuid = -1;
     int pacchettoAggiornato = -1;
 };
@@ -345,7 +355,32 @@ PianoTabella FaiPiano(const QStringList &comuni, const QStringList &campiPacchet
         }
         piano.scritte << colonna;
     }
+    if (IndiceDi(campiLocali, QStringLiteral("IDPaziente")) >= 0) {
+        piano.localePaziente = IndiceDi(piano.letteLocali, QStringLiteral("IDPaziente"));
+        if (piano.localePaziente < 0) {
+            piano.localePaziente = int(piano.letteLocali.size());
+            piano.letteLocali << QStringLiteral("IDPaziente");
+        }
+    }
+    if (IndiceDi(campiLocali, QStringLiteral("ToSend")) >= 0) {
+        piano.localeToSend = int(piano.letteLocali.size());
+        piano.letteLocali << QStringLiteral("ToSend");
+    }
     return piano;
+}
+
+bool StessoValore(const QVariant &a, const QVariant &b)
+{
+    if (a.isNull() || b.isNull()) {
+        return a.isNull() == b.isNull();
+    }
+    return a.typeId() == b.typeId() ? a == b : a.toString() == b.toString();
+}
+
+// A local row not marked as sent.
+bool NonInviata(const PianoTabella &piano, const QVariantList &locale)
+{
+    return piano.localeToSend >= 0 && locale.at(piano.localeToSend).toInt() != -1;
 }
 
 // What the merge knows of a package row besides the row itself.
@@ -414,7 +449,7 @@ class IstruzioniTabella
 {
 public:
     explicit IstruzioniTabella(const QSqlDatabase &db)
-        : m_cerca(db), m_inserisci(db), m_aggiorna(db), m_aggiornaChiavi(db), m_leggiID(db)
+        : m_cerca(db), m_inserisci(db), m_aggiorna(db), m_aggiornaChiavi(db), m_leggiID(db), m_leggiScritte(db)
     {}
 
     // campoRicerca: the column that finds a package row's local row (GUID, or IDPaziente).
@@ -422,6 +457,7 @@ public:
     {
         m_piano = &piano;
         const QString t = Parentesi(tabella);
+        m_tabella = t;
         QStringList lette;
         for (const QString &c : piano.letteLocali) {
             lette << (c == QLatin1String("_rowid_") ? c : Parentesi(c));
@@ -507,6 +543,33 @@ public:
         return m_aggiorna.exec() || fallisci(m_aggiorna);
     }
 
+    // Does the local row hold what the package row would write (its sent mark aside)?
+    bool uguale(const QVariant &rowid, const QVariantList &valori, bool &uguale)
+    {
+        uguale = true;
+        if (m_piano->scritte.isEmpty()) {
+            return true;
+        }
+        if (!m_scrittePronte) {
+            if (!prepara(m_leggiScritte, QStringLiteral("Select %1 from %2 Where _rowid_=?")
+                                             .arg(ElencoCampi(m_piano->scritte), m_tabella))) {
+                return false;
+            }
+            m_scrittePronte = true;
+        }
+        m_leggiScritte.bindValue(0, rowid);
+        if (!m_leggiScritte.exec()) {
+            return fallisci(m_leggiScritte);
+        }
+        uguale = m_leggiScritte.next();
+        for (int i = 0; uguale && i < valori.size(); ++i) {
+            uguale = m_piano->scritte.at(i).regola == Regola::Inviata ||
+                     StessoValore(m_leggiScritte.value(i), valori.at(i));
+        }
+        m_leggiScritte.finish();
+        return true;
+    }
+
     // Only IDPaziente and the translated keys.
     bool aggiornaChiavi(const QVariant &rowid, const QVariantList &valori)
     {
@@ -542,6 +605,9 @@ private:
     QSqlQuery m_aggiorna;
     QSqlQuery m_aggiornaChiavi;
     QSqlQuery m_leggiID;
+    QSqlQuery m_leggiScritte; // prepared when first needed
+    bool m_scrittePronte = false;
+    QString m_tabella;
     lanvera::dao::Errore m_errore;
 };
 
@@ -560,6 +626,25 @@ bool UnioneCartella::Fallisci(int numero, const QString &testo)
     return false;
 }
 
+bool UnioneCartella::Rifiuta(const QString &motivo)
+{
+    if (!InErrore()) {
+        m_rifiuto = motivo;
+    }
+    return false;
+}
+
+QString UnioneCartella::NomePaziente(qint32 id) const
+{
+    Recordset rs(*m_stato.archivio);
+    if (rs.apri(QStringLiteral("SELECT Cognome, Nome FROM tblAnagrafica WHERE ID=?"), Recordset::Tipo::SoloAvanti,
+                {id}) &&
+        !rs.eof()) {
+        return Nominativo(rs.testo(QStringLiteral("Cognome")), rs.testo(QStringLiteral("Nome")));
+    }
+    return QStringLiteral("il paziente %1").arg(id);
+}
+
 qint32 UnioneCartella::NuovoID(const QString &chiave) const
 {
     return m_mappaChiavi.value(chiave, 0);
@@ -570,8 +655,13 @@ bool UnioneCartella::ImportaCartella(clsPaziente &paziente, const QString &testo
     m_stato.messaggioErrore.clear();
     Database pacchetto;
     bool ok = false;
+    QString motivo;
     if (m_pacchetto.ApriPacchetto(testo, Cartella, pacchetto)) {
-        ok = ImportaCartellaDa(paziente, pacchetto);
+        if (VerificaContenuto(paziente, pacchetto, true, motivo)) {
+            ok = ImportaCartellaDa(paziente, pacchetto);
+        } else {
+            m_stato.messaggioErrore = PacchettoCartella::TestoRifiuto(Cartella, motivo);
+        }
     } else if (m_stato.messaggioErrore.isEmpty()) {
         m_stato.messaggioErrore = Cartella + QStringLiteral(": Errore ") + pacchetto.ultimoErrore().testo();
     }
@@ -585,8 +675,13 @@ bool UnioneCartella::ImportaModifiche(const clsPaziente &paziente, const QString
     m_stato.messaggioErrore.clear();
     Database pacchetto;
     bool ok = false;
+    QString motivo;
     if (m_pacchetto.ApriPacchetto(testo, Modifiche, pacchetto)) {
-        ok = ImportaModificheDa(paziente, modificatoDa, pacchetto);
+        if (VerificaContenuto(paziente, pacchetto, false, motivo)) {
+            ok = ImportaModificheDa(paziente, modificatoDa, pacchetto);
+        } else {
+            m_stato.messaggioErrore = PacchettoCartella::TestoRifiuto(Modifiche, motivo);
+        }
     } else if (m_stato.messaggioErrore.isEmpty()) {
         m_stato.messaggioErrore = Modifiche + QStringLiteral(": Errore ") + pacchetto.ultimoErrore().testo();
     }
@@ -594,11 +689,88 @@ bool UnioneCartella::ImportaModifiche(const clsPaziente &paziente, const QString
     return ok;
 }
 
+bool UnioneCartella::VerificaContenuto(const clsPaziente &paziente, Database &pacchetto, bool cartellaIntera,
+                                       QString &motivo)
+{
+    const bool diCartella =
+        EsisteTabella(pacchetto, QStringLiteral("tblAnagrafica")) ||
+        std::any_of(std::cbegin(PassiCartella), std::cend(PassiCartella),
+                    [&pacchetto](const Passo &p) { return EsisteTabella(pacchetto, QString::fromLatin1(p.tabella)); });
+    if (!diCartella) {
+        motivo = QStringLiteral("non contiene tabelle della cartella");
+        return false;
+    }
+    if (!cartellaIntera || paziente.KeyPaziente.isEmpty()) {
+        return true;
+    }
+
+    // A whole chart is the chart of the patient it was filed under, and of nobody else here.
+    Recordset p(pacchetto);
+    if (!EsisteTabella(pacchetto, QStringLiteral("tblAnagrafica")) ||
+        !p.apri(QStringLiteral("SELECT * FROM tblAnagrafica")) || p.eof()) {
+        motivo = QStringLiteral("non contiene il paziente");
+        return false;
+    }
+    const QString cognome = QStringLiteral("Cognome");
+    const QString nome = QStringLiteral("Nome");
+    const QString cf = QStringLiteral("CodiceFiscale");
+    const QString filato = Nominativo(paziente.Cognome, paziente.Nome);
+    const QString chiave = clsSincronizza::ChiavePaziente(p.testo(cf), p.testo(cognome), p.testo(nome));
+    if (chiave != paziente.KeyPaziente) {
+        motivo = QStringLiteral("contiene la cartella di %1, non di %2")
+                     .arg(Nominativo(p.testo(cognome), p.testo(nome)), filato);
+        return false;
+    }
+    const QString guid = p.testo(QStringLiteral("GUID")).trimmed();
+    if (guid.isEmpty()) {
+        return true;
+    }
+    Recordset l(*m_stato.archivio);
+    if (!l.apri(QStringLiteral("SELECT ID, Cognome, Nome, CodiceFiscale FROM tblAnagrafica WHERE GUID=?"),
+                Recordset::Tipo::SoloAvanti, {guid})) {
+        motivo = l.ultimoErrore().testo();
+        return false;
+    }
+    for (; !l.eof(); l.muoviProssimo()) {
+        const bool altro = paziente.ID != 0
+                               ? l.valore(QStringLiteral("ID")).toInt() != paziente.ID
+                               : clsSincronizza::ChiavePaziente(l.testo(cf), l.testo(cognome), l.testo(nome)) != chiave;
+        if (altro) {
+            motivo = QStringLiteral("la cartella di %1 porta l'identità di %2, un altro paziente di questo archivio")
+                         .arg(filato, Nominativo(l.testo(cognome), l.testo(nome)));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool UnioneCartella::AnagraficaUguale(Database &pacchetto, qint32 idPaziente)
+{
+    const QString tabella = QStringLiteral("tblAnagrafica");
+    if (!EsisteTabella(pacchetto, tabella)) {
+        return false;
+    }
+    Recordset p(pacchetto);
+    Recordset l(*m_stato.archivio);
+    if (!p.apri(QStringLiteral("SELECT * FROM tblAnagrafica")) || p.eof() ||
+        !l.apri(QStringLiteral("SELECT * FROM tblAnagrafica WHERE ID=?"), Recordset::Tipo::SoloAvanti, {idPaziente}) ||
+        l.eof()) {
+        return false;
+    }
+    const QStringList comuni = CampiComuni(pacchetto, *m_stato.archivio, tabella);
+    return std::all_of(comuni.cbegin(), comuni.cend(), [&](const QString &campo) {
+        return campo.compare(QLatin1String("ID"), Qt::CaseInsensitive) == 0 ||
+               campo.compare(QLatin1String("ToSend"), Qt::CaseInsensitive) == 0 ||
+               StessoValore(p.valore(campo), l.valore(campo));
+    });
+}
+
 bool UnioneCartella::IniziaImportazione(Database &pacchetto)
 {
     m_mappaChiavi.clear();
     m_erroreNumero = 0;
     m_erroreTesto.clear();
+    m_rifiuto.clear();
     if (!m_stato.archivio || !m_stato.archivio->aperto()) {
         return Fallisci(ErroreArchivioChiuso, QStringLiteral("Archivio non aperto"));
     }
@@ -639,7 +811,9 @@ bool UnioneCartella::ConcludiImportazione(const QString &operazione, bool ok)
     if (archivio && archivio->inTransazione()) {
         archivio->annullaTransazione();
     }
-    if (InErrore()) {
+    if (!m_rifiuto.isEmpty()) {
+        m_stato.messaggioErrore = PacchettoCartella::TestoRifiuto(operazione, m_rifiuto);
+    } else if (InErrore()) {
         m_stato.messaggioErrore = operazione + QStringLiteral(": Errore ") + QString::number(m_erroreNumero) +
                                   QLatin1Char(' ') + m_erroreTesto;
     }
@@ -679,6 +853,8 @@ bool UnioneCartella::EseguiPassi(qint32 idPaziente, const QString &modificatoDa,
 bool UnioneCartella::ImportaCartellaDa(clsPaziente &paziente, Database &pacchetto)
 {
     const qint32 idIniziale = paziente.ID;
+    m_stato.cartellaComeInviata = false;
+    m_comeQui = paziente.ID != 0;
     bool ok = IniziaImportazione(pacchetto);
     if (ok && paziente.ID == 0) {
         paziente.ID = UnisciAnagrafica(pacchetto);
@@ -691,6 +867,9 @@ bool UnioneCartella::ImportaCartellaDa(clsPaziente &paziente, Database &pacchett
     if (ok) {
         ok = EseguiPassi(paziente.ID, QString(), true, pacchetto);
     }
+    // Nothing written, nothing here that the server's chart lacks, every change not yet sent the
+    // same there: the server holds this archive's own chart (an upload whose local marks were lost).
+    const bool comeQui = ok && m_comeQui && !m_stato.reinviaCartella && AnagraficaUguale(pacchetto, paziente.ID);
     if (ok && !m_stato.annullato) {
         // Failures here only cost a second download of the same chart; they do not undo the merge.
         if (!lanvera::ImpostaUpdate(*m_stato.archivio, paziente.ID, paziente.IDUpdate)) {
@@ -704,11 +883,13 @@ bool UnioneCartella::ImportaCartellaDa(clsPaziente &paziente, Database &pacchett
     if (!ok) {
         paziente.ID = idIniziale; // a patient added by this import is gone with it
     }
+    m_stato.cartellaComeInviata = ok && comeQui;
     return ok;
 }
 
 bool UnioneCartella::ImportaModificheDa(const clsPaziente &paziente, const QString &modificatoDa, Database &pacchetto)
 {
+    m_comeQui = false;
     bool ok = IniziaImportazione(pacchetto) && VerificaPaziente(paziente.ID);
     if (ok) {
         ok = EseguiPassi(paziente.ID, modificatoDa, false, pacchetto);
@@ -821,11 +1002,20 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
         if (!istruzioni.cerca(guid, locale, esiste)) {
             return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
         }
+        if (esiste && !cartellaIntera && piano.localePaziente >= 0) {
+            // A colleague works on one chart: a row of another patient is not his to change.
+            const QVariant di = locale.at(piano.localePaziente);
+            if (!di.isNull() && !StessaChiave(di, idPaziente)) {
+                return Rifiuta(QStringLiteral("la riga %1 di %2 appartiene a %3, non a %4")
+                                   .arg(ComeTesto(guid), tabella, NomePaziente(di.toInt()), NomePaziente(idPaziente)));
+            }
+        }
         const bool chiaviCambiate = ValoriRiga(piano, righe, esiste ? &locale : nullptr, contesto, valori);
 
         bool ok = true;
         QVariant idLocale;
         if (!esiste) {
+            m_comeQui = false;
             ok = istruzioni.inserisci(valori, idLocale);
         } else {
             idLocale = piano.localeID >= 0 ? locale.at(piano.localeID) : QVariant();
@@ -835,10 +1025,17 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
                 piano.localeAggiornato >= 0 ? Momento(locale.at(piano.localeAggiornato)) : QString();
             if (nelPacchetto > inLocale || (chiaviCambiate && nelPacchetto == inLocale)) {
                 // The newer version, or the same one with its keys put right.
+                m_comeQui = false;
                 ok = istruzioni.aggiorna(locale.at(0), valori);
             } else if (chiaviCambiate) {
                 // This archive's version is newer: only its keys are put right, its content stays.
+                m_comeQui = false;
                 ok = istruzioni.aggiornaChiavi(locale.at(0), valori);
+            } else if (m_comeQui && NonInviata(piano, locale)) {
+                // A change not yet sent is on the server only if the server's row is this very one.
+                bool uguale = nelPacchetto == inLocale;
+                ok = !uguale || istruzioni.uguale(locale.at(0), valori, uguale);
+                m_comeQui = uguale;
             }
         }
         if (!ok) {
@@ -925,6 +1122,7 @@ bool UnioneCartella::UnisciTabellaSingola(Database &pacchetto, const QString &ta
                Contesto{m_mappaChiavi, idPaziente, modificatoDa, cartellaIntera}, valori);
     bool ok = true;
     if (!esiste) {
+        m_comeQui = false;
         QVariant idLocale;
         ok = istruzioni.inserisci(valori, idLocale);
     } else {
@@ -932,7 +1130,12 @@ bool UnioneCartella::UnisciTabellaSingola(Database &pacchetto, const QString &ta
             piano.pacchettoAggiornato >= 0 ? Momento(righe.value(piano.pacchettoAggiornato)) : QString();
         const QString inLocale = piano.localeAggiornato >= 0 ? Momento(locale.at(piano.localeAggiornato)) : QString();
         if (nelPacchetto > inLocale) {
+            m_comeQui = false;
             ok = istruzioni.aggiorna(locale.at(0), valori);
+        } else if (m_comeQui && NonInviata(piano, locale)) {
+            bool uguale = nelPacchetto == inLocale;
+            ok = !uguale || istruzioni.uguale(locale.at(0), valori, uguale);
+            m_comeQui = uguale;
         }
     }
     return ok || Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);

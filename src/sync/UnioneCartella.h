@@ -17,6 +17,11 @@ class Database;
 // Merges a chart package, or a colleague's modifications package, into the archive row by row:
 // rows are matched by GUID, the newer row wins by LastUpdate, local keys are kept and the package's
 // foreign keys are translated to them. One import is one transaction: applied whole or not at all.
+//
+// Packages come from the network, so they are checked before they are merged: a package that is no
+// chart, a whole chart that is not the chart of the patient it was filed under, and a colleague's
+// changes that reach into another patient's rows are refused whole with
+// "<operazione>: pacchetto non valido: <motivo>".
 class UnioneCartella
 {
 public:
@@ -52,6 +57,11 @@ private:
 
     bool IniziaImportazione(lanvera::dao::Database &pacchetto);
     bool VerificaPaziente(qint32 idPaziente);
+    // What an opened package must be before its import begins; false with the reason.
+    bool VerificaContenuto(const clsPaziente &paziente, lanvera::dao::Database &pacchetto, bool cartellaIntera,
+                           QString &motivo);
+    // Whole chart brought up to date: does the package's patient row equal the local one?
+    bool AnagraficaUguale(lanvera::dao::Database &pacchetto, qint32 idPaziente);
     // The tables of a whole chart or of a colleague's changes, in their order.
     bool EseguiPassi(qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
                      lanvera::dao::Database &pacchetto);
@@ -62,11 +72,18 @@ private:
     bool VerificaCompletezza(const QString &tabella, qint32 idPaziente, const QString &condizione, qint64 righe);
     bool ConcludiImportazione(const QString &operazione, bool ok);
     bool Fallisci(int numero, const QString &testo);
-    bool InErrore() const { return m_erroreNumero != 0 || !m_erroreTesto.isEmpty(); }
+    // The package is refused: the import ends with "pacchetto non valido" and the reason.
+    bool Rifiuta(const QString &motivo);
+    bool InErrore() const { return m_erroreNumero != 0 || !m_erroreTesto.isEmpty() || !m_rifiuto.isEmpty(); }
+    QString NomePaziente(qint32 id) const;
 
     StatoMotore &m_stato;
     PacchettoCartella &m_pacchetto;
     QHash<QString, qint32> m_mappaChiavi;
     int m_erroreNumero = 0;
     QString m_erroreTesto;
+    QString m_rifiuto;
+    // Whole chart brought up to date: stays true while everything met in the package is what this
+    // archive already holds.
+    bool m_comeQui = false;
 };

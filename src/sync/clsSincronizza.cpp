@@ -331,6 +331,9 @@ bool clsSincronizza::LeggiPazientiServer()
         p.Autorizzazioni = testo(cAut);
         p.IDDatabase = cDb < 0 ? 0 : q.value(cDb).toInt();
         p.CFMedicoPrecedente = testo(cPrec);
+        if (p.KeyPaziente.isEmpty()) {
+            continue; // a row without key is no patient of the network
+        }
         if (!m_pazientiServer.aggiungi(p)) {
             return errore(ErroreChiaveDoppia,
                           QStringLiteral("Chiave già associata ad un elemento dell'insieme: ") + p.KeyPaziente);
@@ -695,6 +698,10 @@ bool clsSincronizza::SincronizzaPaziente(clsPaziente &p)
             } else {
                 // The local stamp now names the chart just merged.
                 l.IDUpdate = p.IDUpdate;
+                if (m_stato.cartellaComeInviata && !ResetToSend(l.ID)) {
+                    // Only the marks are missing: the chart is sent once more, nothing is lost.
+                    qCWarning(lcEngine) << m_stato.messaggioErrore;
+                }
             }
         }
     }

@@ -235,6 +235,86 @@ class PackageImportTest : public UnioneCartellaTest
 class MergePerformanceTest : public UnioneCartellaTest
 {};
 
+// Packages from the network: a package database made by hand, zipped and encoded as the server
+// would hold it, merged through the engine's own entry points.
+class UntrustedPackageTest : public UnioneCartellaTest
+{
+protected:
+    void SetUp() override
+    {
+        UnioneCartellaTest::SetUp();
+        m_altro = Qui(u"SELECT ID FROM tblAnagrafica WHERE Cognome='Altri'"_s).toInt();
+        La(u"tblDiario"_s, {{u"Diario"_s, u"visita"_s}, {u"ToSend"_s, 0}});
+        m_qui_id = PrimaImportazione();
+        m_prima = Contenuto(m_qui);
+    }
+
+    // The package as package text.
+    QString Testo(Database &pacchetto)
+    {
+        const QString file = pacchetto.percorso();
+        pacchetto.chiudi();
+        return Testo(file);
+    }
+    QString Testo(const QString &file)
+    {
+        const QString zip = file + u".zip"_s;
+        int codice = 0;
+        zip_t *archivio = zip_open(QFile::encodeName(zip).constData(), ZIP_CREATE | ZIP_TRUNCATE, &codice);
+        EXPECT_NE(archivio, nullptr);
+        EXPECT_GE(zip_file_add(archivio, "Cartella.mdb",
+                               zip_source_file(archivio, QFile::encodeName(file).constData(), 0, 0), 0),
+                  0);
+        EXPECT_EQ(zip_close(archivio), 0);
+        EXPECT_TRUE(clsBase64().EncodeFile(zip, file + u".b64"_s));
+        QFile b64(file + u".b64"_s);
+        EXPECT_TRUE(b64.open(QIODevice::ReadOnly));
+        return QString::fromLatin1(b64.readAll());
+    }
+    QString Testo(const std::function<void(Database &)> &cambia, bool soloCambiate = false)
+    {
+        Database &pacchetto = Pacchetto(soloCambiate);
+        cambia(pacchetto);
+        return Testo(pacchetto);
+    }
+
+    // The patient there, as the server files him.
+    clsPaziente Filato(qint32 id = 0)
+    {
+        clsPaziente p;
+        p.ID = id;
+        p.Cognome = u"Bianchi"_s;
+        p.Nome = u"Anna"_s;
+        p.KeyPaziente = u"bncnna80a41h501x;bianchi;anna"_s;
+        p.IDUpdate = CreaGUID();
+        return p;
+    }
+
+    // Refused on both roads, in time, with this archive as it was; `motivo` begins the reason.
+    void Rifiutato(const QString &testo, const QString &motivo)
+    {
+        QElapsedTimer orologio;
+        orologio.start();
+        for (qint32 id : {0, m_qui_id}) {
+            clsPaziente p = Filato(id);
+            EXPECT_FALSE(m_unione.ImportaCartella(p, testo));
+            EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Cartella: pacchetto non valido: "_s + motivo))
+                << qPrintable(m_stato.messaggioErrore);
+            EXPECT_EQ(p.ID, id);
+        }
+        EXPECT_FALSE(m_unione.ImportaModifiche(Filato(m_qui_id), u"Verdi Luca"_s, testo));
+        EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Modifiche: pacchetto non valido: "_s + motivo))
+            << qPrintable(m_stato.messaggioErrore);
+        EXPECT_LT(orologio.elapsed(), 10000);
+        EXPECT_EQ(Contenuto(m_qui), m_prima);
+        EXPECT_EQ(Qui(u"PRAGMA integrity_check"_s), u"ok"_s);
+    }
+
+    qint32 m_altro = 0;
+    qint32 m_qui_id = 0;
+    QString m_prima;
+};
+
 // --- rows matched by GUID, the newer one wins ---------------------------------------------------
 
 TEST_F(MergeRowsTest, NewerPackageRowWinsAndKeepsTheLocalID)
@@ -769,4 +849,215 @@ TEST_F(MergePerformanceTest, TwoThousandRowChart)
                   "AND d.IDPaziente=?"_s,
                   {qui, qui}),
               600);
+}
+
+// --- packages from an untrusted network -----------------------------------------------------------
+
+TEST_F(UntrustedPackageTest, DatabasesThatAreNotStoredRowsAreRefusedBeforeAnythingIsRead)
+{
+    const QString colonne = u"ID, GUID, IDPaziente, LastUpdate, ToSend, Diario"_s;
+    const struct
+    {
+        const char *caso;
+        QStringList sql;
+        QString motivo;
+        bool svuota = false; // every table dropped first
+    } casi[] = {
+        {"endless view",
+         {u"DROP TABLE tblDiario"_s, u"CREATE VIEW tblDiario AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n+1 "
+         "FROM r) SELECT n AS ID, 'g'||n AS GUID, 1 AS IDPaziente, '2030-01-01' AS LastUpdate, 0 AS ToSend, "
+         "'x' AS Diario FROM r"_s},
+         u"contiene la vista 'tblDiario'"_s},
+        {"view of huge rows",
+         {u"DROP TABLE tblAllergie"_s, u"CREATE VIEW tblAllergie AS SELECT 1 AS ID, 'g' AS GUID, "
+                                       "zeroblob(52428800) AS Nota, 0 AS ToSend"_s},
+         u"contiene la vista 'tblAllergie'"_s},
+        {"trigger", {u"CREATE TRIGGER Scatta AFTER INSERT ON tblDiario BEGIN SELECT 1; END"_s},
+         u"contiene il trigger 'Scatta'"_s},
+        {"virtual table", {u"DROP TABLE tblDiario"_s, u"CREATE VIRTUAL TABLE tblDiario USING fts5(%1)"_s.arg(colonne)},
+         u"contiene la tabella virtuale 'tblDiario'"_s},
+        {"computed column",
+         {u"DROP TABLE tblAllergie"_s, u"CREATE TABLE tblAllergie (ID INTEGER, GUID TEXT, IDPaziente INTEGER, "
+                                       "ToSend INTEGER, Nota BLOB AS (zeroblob(52428800)) VIRTUAL)"_s},
+         u"la tabella 'tblAllergie' ha colonne calcolate"_s},
+        {"no table at all", {u"PRAGMA user_version=7"_s}, u"non contiene tabelle"_s, true},
+        {"no table of a chart", {u"CREATE TABLE Altro (x)"_s}, u"non contiene tabelle della cartella"_s, true},
+    };
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.caso);
+        Rifiutato(Testo([&](Database &db) {
+                      if (c.svuota) {
+                          for (const QString &t : db.tabelle()) {
+                              EXPECT_TRUE(db.esegui(u"DROP TABLE [%1]"_s.arg(t)));
+                          }
+                      }
+                      for (const QString &sql : c.sql) {
+                          EXPECT_TRUE(db.esegui(sql)) << qPrintable(db.ultimoErrore().testo());
+                      }
+                  }),
+                  c.motivo);
+    }
+}
+
+TEST_F(UntrustedPackageTest, EmptyLyingAndDamagedFilesAreRefused)
+{
+    auto conFile = [this](const std::function<void(QFile &)> &cambia) {
+        Database &db = Pacchetto();
+        const QString file = db.percorso();
+        db.chiudi();
+        QFile f(file);
+        EXPECT_TRUE(f.open(QIODevice::ReadWrite));
+        cambia(f);
+        f.close();
+        return Testo(file);
+    };
+    Rifiutato(conFile([](QFile &f) { f.resize(0); }), u"il database è vuoto"_s);
+    // The header claims a million pages (and is trusted: its change counter matches).
+    Rifiutato(conFile([](QFile &f) {
+                  f.seek(24);
+                  const QByteArray contatore = f.read(4);
+                  f.seek(28);
+                  f.write(QByteArray::fromHex("000F4240"));
+                  f.seek(92);
+                  f.write(contatore);
+              }),
+              u"dimensione non coerente: 1000000 pagine da 4096 byte in un file di "_s);
+    const QString danneggiato = conFile([](QFile &f) {
+        f.seek(f.size() - 4096); // the header of the last table's page
+        f.write(QByteArray(8, '\xff'));
+    });
+    clsPaziente p = Filato(m_qui_id);
+    EXPECT_FALSE(m_unione.ImportaCartella(p, danneggiato));
+    EXPECT_TRUE(m_stato.messaggioErrore.startsWith(
+        u"Importa Cartella: pacchetto non valido: verifica della struttura non superata: "_s))
+        << qPrintable(m_stato.messaggioErrore);
+    EXPECT_EQ(Contenuto(m_qui), m_prima);
+}
+
+TEST_F(UntrustedPackageTest, ChangesReachingIntoAnotherPatientAreRefusedWhole)
+{
+    // The package carries, beside a real change, B's diary row and one of his links by GUID.
+    const QString guidB = Qui(u"SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"_s, {m_altro}).toString();
+    Riga(m_qui, u"tblProblemiDiario"_s, {{u"IDPaziente"_s, m_altro}, {u"GUID"_s, u"{LINK-B}"_s}});
+    m_prima = Contenuto(m_qui);
+    CambiaLa(u"UPDATE tblDiario SET Diario='cambiato', LastUpdate=?"_s, {T1});
+    for (const auto &[tabella, guid] :
+         {std::pair{u"tblDiario"_s, guidB}, std::pair{u"tblproblemidiario"_s, u"{LINK-B}"_s}}) {
+        const QString testo = Testo([&](Database &db) {
+            EXPECT_TRUE(db.esegui(u"INSERT INTO [%1] (GUID, IDPaziente, LastUpdate, ToSend) VALUES (?, ?, ?, 0)"_s.arg(
+                                      tabella),
+                                  {guid, m_paziente, T1}));
+        }, true);
+        EXPECT_FALSE(m_unione.ImportaModifiche(Filato(m_qui_id), u"Verdi Luca"_s, testo));
+        EXPECT_EQ(m_stato.messaggioErrore, u"Importa Modifiche: pacchetto non valido: la riga %1 di %2 appartiene a "
+                                           "Altri, non a Bianchi Anna"_s.arg(guid, tabella));
+        EXPECT_EQ(Contenuto(m_qui), m_prima) << "nothing half applied";
+    }
+}
+
+TEST_F(UntrustedPackageTest, AWholeChartMustBeThePatientsItWasFiledUnder)
+{
+    // Filed under another key.
+    clsPaziente p = Filato(m_qui_id);
+    p.KeyPaziente = u"rssmra70a01h501u;rossi;mario"_s;
+    p.Cognome = u"Rossi"_s;
+    p.Nome = u"Mario"_s;
+    EXPECT_FALSE(m_unione.ImportaCartella(p, Testo(Pacchetto())));
+    EXPECT_EQ(m_stato.messaggioErrore,
+              u"Importa Cartella: pacchetto non valido: contiene la cartella di Bianchi Anna, non di Rossi Mario"_s);
+
+    // Its patient row is another local patient's, for a new patient and for one brought up to date.
+    const QString guidAltro = Qui(u"SELECT GUID FROM tblAnagrafica WHERE ID=?"_s, {m_altro}).toString();
+    const QString testo = Testo([&](Database &db) {
+        EXPECT_TRUE(db.esegui(u"UPDATE tblAnagrafica SET GUID=?"_s, {guidAltro}));
+    });
+    for (qint32 id : {0, m_qui_id}) {
+        clsPaziente filato = Filato(id);
+        EXPECT_FALSE(m_unione.ImportaCartella(filato, testo));
+        EXPECT_EQ(m_stato.messaggioErrore, u"Importa Cartella: pacchetto non valido: la cartella di Bianchi Anna "
+                                           "porta l'identità di Altri, un altro paziente di questo archivio"_s);
+    }
+    // No patient row at all.
+    clsPaziente nuovo = Filato(m_qui_id);
+    EXPECT_FALSE(m_unione.ImportaCartella(nuovo, Testo([](Database &db) { db.esegui(u"DELETE FROM tblAnagrafica"_s); })));
+    EXPECT_EQ(m_stato.messaggioErrore, u"Importa Cartella: pacchetto non valido: non contiene il paziente"_s);
+    EXPECT_EQ(Contenuto(m_qui), m_prima);
+}
+
+TEST_F(UntrustedPackageTest, OddButHonestPackagesStillMerge)
+{
+    const struct
+    {
+        const char *caso;
+        std::function<void(Database &)> cambia;
+    } casi[] = {
+        {"odd names",
+         [](Database &db) {
+             EXPECT_TRUE(db.esegui(u"CREATE TABLE [strana \"tabella'; --] ([colonna ; strana], [x\"y])"_s));
+             EXPECT_TRUE(db.esegui(u"ALTER TABLE tblDiario ADD COLUMN [nuova ' colonna] TEXT"_s));
+         }},
+        {"wrong column types",
+         [](Database &db) { EXPECT_TRUE(db.esegui(u"UPDATE tblDiario SET ToSend='0', IDPaziente='x', Diario=42"_s)); }},
+        {"very large text",
+         [](Database &db) {
+             EXPECT_TRUE(db.esegui(u"UPDATE tblDiario SET Diario=?"_s, {QString(20 * 1024 * 1024, u'x')}));
+         }},
+        {"thousands of tables",
+         [](Database &db) {
+             EXPECT_TRUE(db.iniziaTransazione());
+             for (int i = 0; i < 3000; ++i) {
+                 db.esegui(u"CREATE TABLE [extra%1] (a, b, c)"_s.arg(i));
+             }
+             EXPECT_TRUE(db.confermaTransazione());
+         }},
+        {"thousands of columns",
+         [](Database &db) {
+             QStringList colonne;
+             for (int i = 0; i < 1900; ++i) {
+                 colonne << u"c%1"_s.arg(i);
+             }
+             EXPECT_TRUE(db.esegui(u"CREATE TABLE Larga (%1)"_s.arg(colonne.join(u", "_s))));
+         }},
+    };
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.caso);
+        CambiaLa(u"UPDATE tblDiario SET Diario=?, LastUpdate=?"_s, {QString::fromLatin1(c.caso), T1});
+        clsPaziente p = Filato(m_qui_id);
+        EXPECT_TRUE(m_unione.ImportaCartella(p, Testo(c.cambia))) << qPrintable(m_stato.messaggioErrore);
+        EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblDiario WHERE IDPaziente=?"_s, {m_qui_id}), 1);
+        CambiaLa(u"UPDATE tblDiario SET LastUpdate=?"_s, {T0});
+        CambiaQui(u"UPDATE tblDiario SET LastUpdate=? WHERE IDPaziente=?"_s, {T0, m_qui_id});
+    }
+}
+
+TEST_F(UntrustedPackageTest, TheOwnChartComingBackUnchangedIsRecognisedAsSent)
+{
+    // This archive's chart packed with changes not yet marked as sent, as an upload killed before
+    // its local commit leaves it.
+    CambiaQui(u"UPDATE tblDiario SET ToSend=0 WHERE IDPaziente=?"_s, {m_qui_id});
+    CambiaQui(u"UPDATE tblAnagrafica SET ToSend=0 WHERE ID=?"_s, {m_qui_id});
+    auto proprio = [this] {
+        const QString file = m_dir.filePath(u"Proprio%1.mdb"_s.arg(++m_pacchetti));
+        EXPECT_TRUE(Database().crea(file, true));
+        for (const QString &t : TabelleCartella(m_qui, {u"tblAnagrafica"_s})) {
+            const QString chiave = t == u"tblAnagrafica"_s ? u"ID"_s : u"IDPaziente"_s;
+            CambiaQui(u"SELECT [%1].* INTO [%1] IN \"%2\" FROM [%1] WHERE %3=?"_s.arg(t, file, chiave), {m_qui_id});
+        }
+        m_qui.staccaDestinazione();
+        Database db;
+        EXPECT_TRUE(db.apri(file));
+        return Testo(db);
+    };
+    const QString uguale = proprio();
+    clsPaziente p = Filato(m_qui_id);
+    ASSERT_TRUE(m_unione.ImportaCartella(p, uguale)) << qPrintable(m_stato.messaggioErrore);
+    EXPECT_TRUE(m_stato.cartellaComeInviata);
+
+    // Changed here after it was packed: the change is still to be sent.
+    CambiaQui(u"UPDATE tblDiario SET Diario='dopo', LastUpdate=? WHERE IDPaziente=?"_s, {T1, m_qui_id});
+    ASSERT_TRUE(m_unione.ImportaCartella(p, uguale));
+    EXPECT_FALSE(m_stato.cartellaComeInviata);
+    // A server chart that differs from what is here is never taken for this archive's own.
+    ASSERT_TRUE(m_unione.ImportaCartella(p, Testo(Pacchetto())));
+    EXPECT_FALSE(m_stato.cartellaComeInviata);
 }
