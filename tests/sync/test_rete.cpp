@@ -1,9 +1,15 @@
 #include "PacchettoCartella.h"
 #include "Recordset.h"
 #include "SyncFixture.h"
+#include "clsBase64.h"
 #include "clsSincronizza.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QSqlRecord>
+
+#include <functional>
+#include <zip.h>
 
 using namespace lanvera;
 using lanvera::dao::Database;
@@ -262,3 +268,186 @@ TEST_F(ReteTest, RevokedUnassignedAndClashingPatientsAreReported)
 }
 
 } // namespace
+
+namespace {
+
+// Package text turned into its database file and back, with a change made in between: what a
+// broken or hostile computer could leave on the server.
+QString Altera(const QString &testo, const QString &cartella, const std::function<void(Database &)> &cambia)
+{
+    QByteArray zip;
+    EXPECT_EQ(clsBase64().Base64DecoderString(testo, zip), 0);
+    QByteArray mdb;
+    zip_error_t errore;
+    zip_error_init(&errore);
+    zip_source_t *sorgente = zip_source_buffer_create(zip.constData(), zip_uint64_t(zip.size()), 0, &errore);
+    zip_t *archivio = zip_open_from_source(sorgente, ZIP_RDONLY, &errore);
+    EXPECT_NE(archivio, nullptr);
+    zip_stat_t info;
+    EXPECT_EQ(zip_stat_index(archivio, 0, 0, &info), 0);
+    mdb.resize(qsizetype(info.size));
+    zip_file_t *voce = zip_fopen_index(archivio, 0, 0);
+    EXPECT_EQ(zip_fread(voce, mdb.data(), info.size), zip_int64_t(info.size));
+    zip_fclose(voce);
+    zip_discard(archivio);
+
+    const QString file = cartella + QStringLiteral("/Alterato.mdb");
+    QFile::remove(file);
+    QFile f(file);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(mdb) == mdb.size());
+    f.close();
+    {
+        Database db;
+        EXPECT_TRUE(db.apri(file));
+        cambia(db);
+    }
+    QFile letto(file);
+    EXPECT_TRUE(letto.open(QIODevice::ReadOnly));
+    mdb = letto.readAll();
+    int codice = 0;
+    const QString nuovo = cartella + QStringLiteral("/Alterato.zip");
+    QFile::remove(nuovo);
+    archivio = zip_open(QFile::encodeName(nuovo).constData(), ZIP_CREATE, &codice);
+    EXPECT_GE(zip_file_add(archivio, "Cartella.mdb", zip_source_buffer(archivio, mdb.constData(), zip_uint64_t(mdb.size()), 0), 0), 0);
+    EXPECT_EQ(zip_close(archivio), 0);
+    QFile z(nuovo);
+    EXPECT_TRUE(z.open(QIODevice::ReadOnly));
+    QString risultato;
+    clsBase64().Base64EncoderString(z.readAll(), risultato);
+    return risultato;
+}
+
+// Every row of every table, for "nothing here changed".
+QString Contenuto(const QString &archivio)
+{
+    Database db;
+    EXPECT_TRUE(db.apri(archivio));
+    QString testo;
+    for (const QString &t : db.tabelle()) {
+        QSqlQuery q(db.connessione());
+        q.exec(QStringLiteral("SELECT * FROM [%1] ORDER BY _rowid_").arg(t));
+        testo += t + QLatin1Char('\n');
+        while (q.next()) {
+            for (int i = 0; i < q.record().count(); ++i) {
+                testo += q.value(i).toString() + QLatin1Char('|');
+            }
+            testo += QLatin1Char('\n');
+        }
+    }
+    return testo;
+}
+
+} // namespace
+
+TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
+{
+    const QList<clsPaziente> pubblicati = pubblica(2);
+    sincronizza(m_studio);
+    sincronizza(m_casa);
+    const clsPaziente &x = pubblicati.at(0);
+    const clsPaziente &y = pubblicati.at(1);
+    AdminConnection admin;
+    auto leggi = [&admin, &x](const QString &sql) {
+        QSqlQuery q(admin.database());
+        q.prepare(sql);
+        q.addBindValue(x.KeyPaziente);
+        EXPECT_TRUE(q.exec() && q.next()) << q.lastError().text().toStdString();
+        return q.value(0).toString();
+    };
+    const QString cartellaX =
+        leggi(QStringLiteral("SELECT Cartella FROM quor_%1.tblcartella WHERE IDPaziente=?").arg(m_idRossi));
+    const QString stampX = leggi(QStringLiteral("SELECT IDUpdate FROM quor.tblanagrafica WHERE IDPaziente=?"));
+    // A third installation that holds Y only: X is downloaded there as new.
+    const QString nuova = secondaInstallazione(QStringLiteral("Nuova.mdb"));
+    const QString chiaveX = QString(x.KeyPaziente).replace(QLatin1Char('\''), QStringLiteral("''"));
+    admin.exec(QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='' WHERE IDPaziente='%1'").arg(chiaveX));
+    sincronizza(nuova);
+    admin.exec(QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stampX, chiaveX));
+    const QString guidY =
+        valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"), {y.ID})
+            .toString();
+    const QString paziente = valore(m_studio, QStringLiteral("SELECT GUID FROM tblAnagrafica WHERE ID=?"), {y.ID}).toString();
+    ASSERT_FALSE(guidY.isEmpty());
+
+    const auto vista = [](Database &db) {
+        db.esegui(QStringLiteral("DROP TABLE tblDiario"));
+        db.esegui(QStringLiteral("CREATE VIEW tblDiario AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n+1 FROM "
+                                 "r) SELECT n AS ID, 'g'||n AS GUID, 1 AS IDPaziente, 0 AS ToSend FROM r"));
+    };
+    const auto enorme = [](Database &db) {
+        db.esegui(QStringLiteral("DROP TABLE tblAllergie"));
+        db.esegui(QStringLiteral("CREATE VIEW tblAllergie AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n+1 FROM "
+                                 "r LIMIT 13) SELECT n AS ID, 'g'||n AS GUID, zeroblob(52428800) AS Nota, 0 AS ToSend FROM r"));
+    };
+    const auto vuoto = [](Database &db) {
+        for (const QString &t : db.tabelle()) {
+            db.esegui(QStringLiteral("DROP TABLE [%1]").arg(t));
+        }
+    };
+    const struct
+    {
+        const char *caso;
+        std::function<void(Database &)> modifiche; // the colleague's package
+        std::function<void(Database &)> cartella;  // the chart on the server
+    } casi[] = {
+        {"endless view", vista, vista},
+        {"view of huge rows", enorme, enorme},
+        {"another patient's rows",
+         [&](Database &db) {
+             EXPECT_TRUE(db.esegui(QStringLiteral("UPDATE tblDiario SET GUID=?, ToSend=0 WHERE _rowid_=(SELECT "
+                                                  "min(_rowid_) FROM tblDiario)"),
+                                   {guidY}));
+         },
+         [&](Database &db) { EXPECT_TRUE(db.esegui(QStringLiteral("UPDATE tblAnagrafica SET GUID=?"), {paziente})); }},
+        {"empty package", vuoto, vuoto},
+    };
+    const QString guidX =
+        valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"), {x.ID})
+            .toString();
+    const QString modificheX = pacchettoModifiche(m_studio, x.ID, guidX, QStringLiteral("dal collega"));
+
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.caso);
+        // A colleague's changes: refused, the archive as it was, the package left on the server.
+        const QString prima = Contenuto(m_studio);
+        const int id = accodaModifiche(x.KeyPaziente, CfBianchi, CfRossi, Altera(modificheX, percorso({}), c.modifiche));
+        QElapsedTimer orologio;
+        orologio.start();
+        QStringList righe = sincronizza(m_studio);
+        EXPECT_LT(orologio.elapsed(), 30000);
+        EXPECT_EQ(conta(righe, QStringLiteral("Attenzione: Non è stato possibile aggiornare la cartella di ") +
+                                   x.Cognome + QLatin1Char(' ') + x.Nome),
+                  1)
+            << righe.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(righe.join(QLatin1Char('\n')).contains(QStringLiteral("Importa Modifiche: pacchetto non valido: ")));
+        EXPECT_EQ(Contenuto(m_studio), prima);
+        EXPECT_EQ(valore(m_studio, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+        EXPECT_EQ(admin.scalar(QStringLiteral("SELECT count(*) FROM quor.tblmodifiche WHERE ID=%1").arg(id)).toInt(), 1);
+        admin.exec(QStringLiteral("DELETE FROM quor.tblmodifiche"));
+
+        // A chart on the server: refused when brought up to date and when downloaded as new, not stamped.
+        const QString stamp = CreaGUID();
+        admin.exec(QStringLiteral("UPDATE quor_%1.tblcartella SET Cartella='%2' WHERE IDPaziente='%3'")
+                       .arg(m_idRossi)
+                       .arg(Altera(cartellaX, percorso({}), c.cartella), chiaveX));
+        admin.exec(QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stamp, chiaveX));
+        for (const auto &[archivio, parola] : {std::pair{m_casa, QStringLiteral("allineata")},
+                                                std::pair{nuova, QStringLiteral("importata")}}) {
+            const QString primaQui = Contenuto(archivio);
+            orologio.restart();
+            righe = sincronizza(archivio);
+            EXPECT_LT(orologio.elapsed(), 30000);
+            EXPECT_EQ(conta(righe, QStringLiteral("Attenzione: La cartella di ") + x.Cognome + QLatin1Char(' ') + x.Nome +
+                                       QStringLiteral(" non è stata ") + parola),
+                      1)
+                << righe.join(QLatin1Char('\n')).toStdString();
+            EXPECT_TRUE(righe.join(QLatin1Char('\n')).contains(QStringLiteral("Importa Cartella: pacchetto non valido: ")));
+            EXPECT_EQ(Contenuto(archivio), primaQui);
+            EXPECT_EQ(valore(archivio, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
+        }
+        admin.exec(QStringLiteral("UPDATE quor_%1.tblcartella SET Cartella='%2' WHERE IDPaziente='%3'")
+                       .arg(m_idRossi)
+                       .arg(cartellaX, chiaveX));
+        admin.exec(QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stampX, chiaveX));
+    }
+}
