@@ -7,7 +7,6 @@
 
 #include <QByteArray>
 #include <QFile>
-#include <QFileInfo>
 #include <QScopeGuard>
 #include <QSet>
 #include <QSqlError>
@@ -108,8 +107,9 @@ int comprimi(const QString &database, const QString &fileZip)
 
 // What the header of a package database says, checked before the engine reads it: the
 // rollback-journal format that every package is written in (another one would have the engine
-// make files of its own beside the package), and no more pages than the file holds. A file that is
-// no database at all passes: opening it tells why.
+// make files of its own beside the package), and no more pages than the file holds (checking
+// pages past its end would read an invented size). A file that is no database at all passes:
+// opening it tells why.
 bool IntestazioneValida(const QString &percorso, QString &motivo)
 {
     QFile file(percorso);
@@ -376,36 +376,18 @@ bool PacchettoCartella::VerificaPacchetto(Database &pacchetto, QString &motivo)
         motivo = e.databaseText().isEmpty() ? e.driverText() : e.databaseText();
         return false;
     };
-    auto numero = [&q](const QString &pragma, qint64 &valore) {
-        if (!q.exec(pragma) || !q.next()) {
-            return false;
-        }
-        valore = q.value(0).toLongLong();
-        q.finish();
-        return true;
-    };
     // Nothing of the package's schema may call a function with side effects, and nothing here
     // writes to a package.
     q.exec(QStringLiteral("PRAGMA trusted_schema=OFF"));
     q.exec(QStringLiteral("PRAGMA query_only=ON"));
 
-    // The pages the header claims must be in the file: checking a database past its end would
-    // read an invented size.
-    qint64 pagina = 0;
-    qint64 pagine = 0;
-    if (!numero(QStringLiteral("PRAGMA page_size"), pagina) || !numero(QStringLiteral("PRAGMA page_count"), pagine)) {
+    if (!q.exec(QStringLiteral("PRAGMA page_count")) || !q.next()) {
         return errore();
     }
+    const qint64 pagine = q.value(0).toLongLong();
+    q.finish();
     if (pagine <= 0) {
         motivo = QStringLiteral("il database è vuoto");
-        return false;
-    }
-    const qint64 dimensione = QFileInfo(pacchetto.percorso()).size();
-    if (pagina <= 0 || pagine > dimensione / pagina) {
-        motivo = QStringLiteral("dimensione non coerente: %1 pagine da %2 byte in un file di %3 byte")
-                     .arg(pagine)
-                     .arg(pagina)
-                     .arg(dimensione);
         return false;
     }
 

@@ -56,8 +56,8 @@ public:
 
     // A package database is read only once it is known to hold nothing but stored rows: ordinary
     // tables (no views, triggers, virtual tables or computed columns, which would run queries of
-    // the package's choosing, without end or beyond its size), pages that fit its file, a sound
-    // structure. False with the reason otherwise. The connection is left unable to write.
+    // the package's choosing, without end or beyond its size) and a sound structure. False with
+    // the reason otherwise. The connection is left unable to write.
     static bool VerificaPacchetto(lanvera::dao::Database &pacchetto, QString &motivo);
     // "<operazione>: pacchetto non valido: <motivo>", the refusal of a package.
     static QString TestoRifiuto(const QString &operazione, const QString &motivo);

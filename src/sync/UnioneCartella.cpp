@@ -544,7 +544,7 @@ public:
     }
 
     // Does the local row hold what the package row would write (its sent mark aside)?
-    bool uguale(const QVariant &rowid, const QVariantList &valori, bool &uguale)
+    bool confronta(const QVariant &rowid, const QVariantList &valori, bool &uguale)
     {
         uguale = true;
         if (m_piano->scritte.isEmpty()) {
@@ -1034,7 +1034,7 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
             } else if (m_comeQui && NonInviata(piano, locale)) {
                 // A change not yet sent is on the server only if the server's row is this very one.
                 bool uguale = nelPacchetto == inLocale;
-                ok = !uguale || istruzioni.uguale(locale.at(0), valori, uguale);
+                ok = !uguale || istruzioni.confronta(locale.at(0), valori, uguale);
                 m_comeQui = uguale;
             }
         }
@@ -1134,7 +1134,7 @@ bool UnioneCartella::UnisciTabellaSingola(Database &pacchetto, const QString &ta
             ok = istruzioni.aggiorna(locale.at(0), valori);
         } else if (m_comeQui && NonInviata(piano, locale)) {
             bool uguale = nelPacchetto == inLocale;
-            ok = !uguale || istruzioni.uguale(locale.at(0), valori, uguale);
+            ok = !uguale || istruzioni.confronta(locale.at(0), valori, uguale);
             m_comeQui = uguale;
         }
     }
