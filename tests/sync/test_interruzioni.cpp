@@ -1,3 +1,4 @@
+#include "ProxyServer.h"
 #include "SyncFixture.h"
 
 #include <QSet>
@@ -52,6 +53,28 @@ protected:
         }
         p.waitForFinished();
         return false;
+    }
+
+    // Starts Sync on the archive through a proxy that kills it as the server answers the first
+    // statement containing `innesco`, before the answer reaches it. False when the run ended first.
+    bool uccidiAllaRisposta(const QString &archivio, const QByteArray &innesco)
+    {
+        lanvera::test::ProxyServer proxy;
+        if (!proxy.avvia(lanvera::test::TestServer::host(), lanvera::test::TestServer::port())) {
+            ADD_FAILURE() << proxy.ultimoErrore().toStdString();
+            return false;
+        }
+        const QString setup = QStringLiteral("Setup");
+        EXPECT_TRUE(ScriviIniFile(m_ini, setup, QStringLiteral("Port"), QString::number(proxy.porta())));
+        QProcess p;
+        p.setProcessEnvironment(ambiente());
+        p.start(m_programmi + QStringLiteral("/Sync"), {archivio});
+        EXPECT_TRUE(p.waitForStarted());
+        proxy.arma(innesco, p.processId());
+        EXPECT_TRUE(p.waitForFinished(120000));
+        EXPECT_TRUE(ScriviIniFile(m_ini, setup, QStringLiteral("Port"), impostazioni().porta));
+        EXPECT_TRUE(proxy.inChiaro()) << "statements must pass as plain text";
+        return proxy.scattato();
     }
 
     QStringList completa(const QString &archivio)
@@ -199,6 +222,27 @@ TEST_F(InterruzioniTest, ServerGoingAwayEndsTheRunAndTheNextOneCompletes)
     righe.clear();
     EXPECT_TRUE(sync.Sincronizza(m_studio)) << righe.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(sync.Errori(), 0);
+    verificaConvergenza(m_studio);
+}
+
+TEST_F(InterruzioniTest, ChartDatabaseLeftWithoutItsTableIsCompletedByTheNextRun)
+{
+    // Killed between the creation of the chart database and that of its table.
+    ASSERT_TRUE(uccidiAllaRisposta(m_studio, "CREATE DATABASE"));
+    AdminConnection admin;
+    const QString nome = QStringLiteral("quor_%1").arg(m_idRossi);
+    ASSERT_EQ(
+        admin.column(
+            QStringLiteral("SELECT SCHEMA_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME='%1'").arg(nome)),
+        QStringList{nome});
+    ASSERT_EQ(
+        admin.scalar(QStringLiteral("SELECT count(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='%1'").arg(nome))
+            .toInt(),
+        0);
+
+    const QString fine = completa(m_studio).join(QLatin1Char('\n'));
+    EXPECT_FALSE(fine.contains(QStringLiteral("Errore 1146"))) << fine.toStdString();
+    EXPECT_TRUE(fine.contains(QStringLiteral("Operazione conclusa"))) << fine.toStdString();
     verificaConvergenza(m_studio);
 }
 
