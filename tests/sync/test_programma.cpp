@@ -210,4 +210,22 @@ TEST_F(ListaTest, ListWithoutItsTableIsRepairedAtStart)
     }
 }
 
+TEST_F(ListaTest, ListThatCannotBeReadSaysSoInTheRunLog)
+{
+    QDir().mkpath(m_dati);
+    {
+        Database lista;
+        ASSERT_TRUE(lista.crea(m_lista));
+        ASSERT_TRUE(
+            lista.esegui(QStringLiteral("CREATE TABLE tblFile(ID INTEGER PRIMARY KEY AUTOINCREMENT, File TEXT)")));
+    }
+    EXPECT_EQ(avvia(), 0);
+    const QStringList log = messaggi(m_dati + QStringLiteral("/Quor.log"), 0);
+    ASSERT_EQ(log.size(), 6) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(log.at(3).startsWith(QStringLiteral("ERR ")));
+    EXPECT_TRUE(log.at(3).mid(24).startsWith(QStringLiteral("Errore: 1 "))) << log.at(3).toStdString();
+    EXPECT_TRUE(log.at(3).contains(QStringLiteral("Descrizione")));
+    EXPECT_EQ(log.at(4).mid(24), QStringLiteral("Operazione terminata"));
+}
+
 } // namespace
