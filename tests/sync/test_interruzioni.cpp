@@ -1,6 +1,7 @@
 #include "ProxyServer.h"
 #include "SyncFixture.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 #include <csignal>
@@ -243,6 +244,66 @@ TEST_F(InterruzioniTest, ChartDatabaseLeftWithoutItsTableIsCompletedByTheNextRun
     const QString fine = completa(m_studio).join(QLatin1Char('\n'));
     EXPECT_FALSE(fine.contains(QStringLiteral("Errore 1146"))) << fine.toStdString();
     EXPECT_TRUE(fine.contains(QStringLiteral("Operazione conclusa"))) << fine.toStdString();
+    verificaConvergenza(m_studio);
+}
+
+// Needs the engine to recognise, on the server, a chart it sent itself whose stamp it did not keep.
+TEST_F(InterruzioniTest, UploadKilledAfterTheServerStoredTheStampConvergesWithoutResending)
+{
+    ASSERT_TRUE(uccidiAllaRisposta(m_studio, "INSERT INTO tblanagrafica"));
+    AdminConnection admin;
+    const QStringList inviati =
+        admin.column(QStringLiteral("SELECT IDPaziente FROM quor.tblanagrafica WHERE IFNULL(IDUpdate, '')<>''"));
+    ASSERT_EQ(inviati.size(), 1);
+    const auto p = std::find_if(m_pubblicati.cbegin(), m_pubblicati.cend(),
+                                [&](const clsPaziente &c) { return c.KeyPaziente == inviati.first(); });
+    ASSERT_NE(p, m_pubblicati.cend());
+    auto stampServer = [&] {
+        return admin
+            .scalar(QStringLiteral("SELECT IDUpdate FROM quor.tblanagrafica WHERE IDPaziente='%1'")
+                        .arg(QuoteSQL(p->KeyPaziente)))
+            .toString();
+    };
+    auto stampLocale = [&] {
+        return valore(m_studio, QStringLiteral("SELECT IDUpdate FROM QUOR_tblUpdate WHERE IDPaziente=?"), {p->ID})
+            .toString();
+    };
+    // Rows of the patient's chart not marked as sent, tblAnagrafica's own row included.
+    QStringList tabelle;
+    {
+        QFile elenco(CartellaProgramma() + QStringLiteral("/Cartella.sql"));
+        EXPECT_TRUE(elenco.open(QIODevice::ReadOnly));
+        const QRegularExpression into(QStringLiteral(R"(INTO \[([^\]]+)\])"));
+        for (auto m = into.globalMatch(QString::fromUtf8(elenco.readAll())); m.hasNext();) {
+            tabelle << m.next().captured(1);
+        }
+    }
+    auto nonInviate = [&] {
+        Database db;
+        EXPECT_TRUE(db.apri(m_studio));
+        int righe = 0;
+        for (const QString &t : std::as_const(tabelle)) {
+            const bool anagrafica = t.compare(QStringLiteral("tblAnagrafica"), Qt::CaseInsensitive) == 0;
+            if (!db.esisteCampo(t, QStringLiteral("ToSend")) ||
+                (!anagrafica && !db.esisteCampo(t, QStringLiteral("IDPaziente")))) {
+                continue;
+            }
+            Recordset rs(db);
+            EXPECT_TRUE(
+                rs.apri(QStringLiteral("SELECT count(*) AS n FROM %1 WHERE %2=? AND IFNULL(ToSend, 0)<>-1")
+                            .arg(dao::Parentesi(t), anagrafica ? QStringLiteral("ID") : QStringLiteral("IDPaziente")),
+                        Recordset::Tipo::SoloAvanti, {p->ID}));
+            righe += rs.valore(QStringLiteral("n")).toInt();
+        }
+        return righe;
+    };
+    // the archive kept neither the stamp nor the sent marks
+    ASSERT_NE(stampLocale(), stampServer());
+    ASSERT_GT(nonInviate(), 0);
+
+    completa(m_studio);
+    EXPECT_EQ(nonInviate(), 0) << p->Cognome.toStdString();
+    EXPECT_EQ(stampLocale(), stampServer());
     verificaConvergenza(m_studio);
 }
 
