@@ -158,6 +158,7 @@ bool ConnessioneServer::connettiRiusando(const ImpostazioniServer &impostazioni,
 
 void ConnessioneServer::chiudi()
 {
+    m_cartelleVerificate.clear();
     if (!QSqlDatabase::contains(m_nomeConnessione)) {
         return;
     }
@@ -198,14 +199,24 @@ bool ConnessioneServer::usaDatabaseRete()
 bool ConnessioneServer::usaDatabaseCartelle(qint32 numero)
 {
     const QString nome = QStringLiteral("`quor_%1`").arg(numero);
-    if (esegui(QStringLiteral("Use ") + nome)) {
+    if (!esegui(QStringLiteral("Use ") + nome)) {
+        if (!esegui(QStringLiteral("CREATE DATABASE IF NOT EXISTS %1 CHARACTER SET utf8mb4").arg(nome)) ||
+            !esegui(QStringLiteral("Use ") + nome)) {
+            return false;
+        }
+    }
+    // A program stopped between the two creations leaves the database without its table: the
+    // table is made sure of on the first use of each database on this connection.
+    if (m_cartelleVerificate.contains(numero)) {
         return true;
     }
-    return esegui(QStringLiteral("CREATE DATABASE IF NOT EXISTS %1 CHARACTER SET utf8mb4").arg(nome)) &&
-           esegui(QStringLiteral("Use ") + nome) &&
-           esegui(QStringLiteral("CREATE TABLE IF NOT EXISTS `tblcartella` (`ID` int(11) NOT NULL auto_increment, "
-                                 "`IDPaziente` varchar(116) NOT NULL default '', `Cartella` longtext NOT NULL, "
-                                 "PRIMARY KEY (`ID`), UNIQUE KEY `IDPaziente` (`IDPaziente`)) ENGINE=InnoDB"));
+    if (!esegui(QStringLiteral("CREATE TABLE IF NOT EXISTS `tblcartella` (`ID` int(11) NOT NULL auto_increment, "
+                               "`IDPaziente` varchar(116) NOT NULL default '', `Cartella` longtext NOT NULL, "
+                               "PRIMARY KEY (`ID`), UNIQUE KEY `IDPaziente` (`IDPaziente`)) ENGINE=InnoDB"))) {
+        return false;
+    }
+    m_cartelleVerificate.insert(numero);
+    return true;
 }
 
 ConnessioneServer &ServerDB()

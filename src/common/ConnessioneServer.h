@@ -2,6 +2,7 @@
 
 #include "Database.h"
 
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QVariant>
@@ -49,7 +50,8 @@ public:
 
     // "Use `quor`".
     bool usaDatabaseRete();
-    // Selects `quor_<numero>`, creating it with its chart table on first use.
+    // Selects `quor_<numero>`, creating it on first use; its chart table is created when missing
+    // (checked once per database while the connection stays open).
     bool usaDatabaseCartelle(qint32 numero);
 
     // One statement without rows, values bound to its "?" places.
@@ -68,6 +70,7 @@ private:
     QString m_nomeConnessione;
     QString m_ultimoErrore;
     dao::Errore m_errore;
+    QSet<qint32> m_cartelleVerificate; // chart databases known to have their table
 };
 
 // The server's native error number and text of a failed Qt SQL call.

@@ -7,7 +7,10 @@
 
 #include <QCryptographicHash>
 #include <QFile>
+#include <QFileInfo>
 #include <QUuid>
+
+#include <cerrno>
 
 namespace lanvera {
 
@@ -48,6 +51,10 @@ bool scriviRigaPaziente(Database &archivio, const QString &tabella, qint32 idPaz
                     rs.imposta(QStringLiteral("IDPaziente"), idPaziente) && rs.imposta(campo, valore) && rs.aggiorna();
     return ok;
 }
+
+// The one table of the list of archives, after "CREATE TABLE".
+constexpr QLatin1StringView TabellaListaArchivi{
+    "tblFile(ID INTEGER PRIMARY KEY AUTOINCREMENT, File TEXT(255), Descrizione TEXT(50))"};
 
 } // namespace
 
@@ -115,17 +122,67 @@ bool ImpostaDateUpdate(Database &archivio, qint32 idPaziente, const QDateTime &q
 
 bool CreaDatabaseSync(const QString &percorso, QString *errore)
 {
+    auto fallisci = [errore](const dao::Errore &e) {
+        if (errore) {
+            *errore = e.testo();
+        }
+        return false;
+    };
+    const dao::Errore esiste{dao::ErroreFileEsistente, QStringLiteral("Il database '%1' esiste già.").arg(percorso)};
+    if (QFileInfo::exists(percorso) || QFileInfo(percorso).isSymLink()) {
+        return fallisci(esiste);
+    }
+    // Made beside and renamed into place: a program stopped halfway leaves no half-made list.
+    const QString nuovo = percorso + QLatin1Char('.') + CreaGUID().mid(1, 8) + QStringLiteral(".tmp");
+    {
+        Database db;
+        if (!db.crea(nuovo) || !db.esegui(QStringLiteral("CREATE TABLE ") + TabellaListaArchivi)) {
+            const dao::Errore e = db.ultimoErrore();
+            if (db.aperto()) {
+                db.chiudi();
+                QFile::remove(nuovo);
+            }
+            return fallisci(e);
+        }
+    }
+    // A rename never replaces a list that another program made meanwhile: that one is kept.
+    QFile file(nuovo);
+    errno = 0;
+    if (!file.rename(percorso)) {
+        const dao::Errore e{errno != 0 ? errno : static_cast<int>(file.error()), file.errorString()};
+        QFile::remove(nuovo);
+        return fallisci(QFileInfo::exists(percorso) ? esiste : e);
+    }
+    return true;
+}
+
+bool PreparaDatabaseSync(const QString &percorso, QString *errore)
+{
+    if (!EsisteFile(percorso)) {
+        if (CreaDatabaseSync(percorso, errore)) {
+            return true;
+        }
+        if (!EsisteFile(percorso)) {
+            return false;
+        }
+        // Another program made it meanwhile: it is checked as any list found.
+    }
     Database db;
-    if (!db.crea(percorso) ||
-        !db.esegui(QStringLiteral("CREATE TABLE tblFile(ID INTEGER PRIMARY KEY AUTOINCREMENT, File TEXT(255), "
-                                  "Descrizione TEXT(50))"))) {
+    if (!db.apri(percorso)) {
+        // Not a database at all: left as it is.
         if (errore) {
             *errore = db.ultimoErrore().testo();
         }
-        const bool creato = db.aperto();
-        db.chiudi();
-        if (creato) {
-            QFile::remove(percorso);
+        return false;
+    }
+    if (db.esisteTabella(QStringLiteral("tblFile"))) {
+        return true;
+    }
+    // An empty file, or a database without the table: the table is added in place.
+    if (!db.iniziaTransazione() || !db.esegui(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + TabellaListaArchivi) ||
+        !db.confermaTransazione()) {
+        if (errore) {
+            *errore = db.ultimoErrore().testo();
         }
         return false;
     }

@@ -37,8 +37,12 @@ bool ImpostaUpdate(dao::Database &archivio, qint32 idPaziente, const QString &gu
 bool ImpostaDateUpdate(dao::Database &archivio, qint32 idPaziente,
                        const QDateTime &quando = QDateTime::currentDateTime());
 
-// The list of archives to synchronise, a new database with its one table tblFile.
+// The list of archives to synchronise, a new database with its one table tblFile. It is made
+// beside and renamed into place; an existing list is never replaced.
 bool CreaDatabaseSync(const QString &percorso, QString *errore = nullptr);
+// The list ready for use: created when missing; a list without tblFile (an empty file, a database
+// that lacks the table) gets the table. A file that is not a database is left untouched.
+bool PreparaDatabaseSync(const QString &percorso, QString *errore = nullptr);
 
 // The workgroup file: its accounts, and the preparation that copies the shipped file into the
 // data folder and checks that it grants the programs' default user.

@@ -58,19 +58,23 @@ bool EsecuzioneSync::SincronizzaTutti()
         ~Rilascia() { sync = nullptr; }
     } rilascia{m_sync};
 
+    // A list that cannot be read ends the run with its reason in the run log.
+    auto listaIlleggibile = [this](const QString &motivo) {
+        m_ultimoErrore = QStringLiteral("Errore: ") + motivo;
+        ScriviLog(m_ultimoErrore, true);
+        return false;
+    };
     if (!m_rigaComando.isEmpty()) {
         esito = sincronizzaArchivio(m_rigaComando, totaleErrori);
     } else {
         if (!m_databaseSync) {
-            m_ultimoErrore = QStringLiteral("Errore 3420 Lista degli archivi non aperta");
-            return false;
+            return listaIlleggibile(QStringLiteral("3420 Lista degli archivi non aperta"));
         }
         // The list is read whole first, so that the administration program can edit it meanwhile.
         Recordset rs(*m_databaseSync);
         if (!rs.apri(QStringLiteral("SELECT * FROM tblFile ORDER BY Descrizione COLLATE NOCASE, ID"),
                      Recordset::Tipo::Dynaset)) {
-            m_ultimoErrore = QStringLiteral("Errore ") + rs.ultimoErrore().testo();
-            return false;
+            return listaIlleggibile(rs.ultimoErrore().testo());
         }
         for (; !rs.eof() && !m_annullato; rs.muoviProssimo()) {
             m_archivioCorrente = rs.testo(QStringLiteral("Descrizione"));

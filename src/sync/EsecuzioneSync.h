@@ -31,7 +31,8 @@ public:
     // Called on every new engine before it runs (the tests set its clock this way).
     void impostaPreparazioneMotore(std::function<void(clsSincronizza &)> prepara) { m_prepara = std::move(prepara); }
 
-    // True when every archive completed and no error line was written.
+    // True when every archive completed and no error line was written. A list that cannot be read
+    // ends the run: "Errore: <n> <text>" goes to the run log and stays in UltimoErrore().
     bool SincronizzaTutti();
     // Stop: the archive in progress ends as cancelled and no further archive starts.
     void Annulla();

@@ -25,9 +25,7 @@ void PreparaAvvio()
 {
     ImpostaFileIni(CartellaProgramma() + QStringLiteral("/plgLanvera.ini"));
     PreparaMotore(DataFolder(), CartellaProgramma());
-    if (!EsisteFile(FileListaArchivi())) {
-        CreaDatabaseSync(FileListaArchivi());
-    }
+    PreparaDatabaseSync(FileListaArchivi());
     ScriviLog(QStringLiteral("Avvio sincronizzazione"));
     ScriviLog(QString(22, QLatin1Char('-')));
 }

@@ -14,9 +14,9 @@ QString FileListaArchivi();
 // Makes the data folders ("Dorvane/Quor" below the common application data folder).
 void PreparaCartelleSync();
 
-// Copies the workgroup file, creates the list of archives when missing, binds the settings file
-// beside the program and writes the run's first lines to the run log. Nothing here stops the
-// run: what fails shows when the list is opened.
+// Copies the workgroup file, creates the list of archives when missing or completes one without
+// its table, binds the settings file beside the program and writes the run's first lines to the
+// run log. Nothing here stops the run: what fails shows when the list is opened.
 void PreparaAvvio();
 
 // The whole command line after the program's name, as one text: the arguments joined by single

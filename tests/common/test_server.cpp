@@ -132,6 +132,31 @@ TEST_F(ServerTest, ChartDatabaseIsCreatedOnFirstUseAndThenReused)
                                           "AND TABLE_NAME='tblcartella'")));
 }
 
+TEST_F(ServerTest, ChartDatabaseWithoutItsTableGetsItOncePerConnection)
+{
+    // as a program stopped between the creation of the database and that of its table leaves it
+    AdminConnection admin;
+    ASSERT_TRUE(admin.exec(QStringLiteral("CREATE DATABASE quor_8")));
+    auto tabelle = [&admin] {
+        return admin
+            .scalar(QStringLiteral("SELECT count(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='quor_8' "
+                                   "AND TABLE_NAME='tblcartella'"))
+            .toInt();
+    };
+    ConnessioneServer server;
+    ASSERT_TRUE(server.connetti(impostazioni(), false));
+    ASSERT_TRUE(server.usaDatabaseCartelle(8)) << server.ultimoErrore().toStdString();
+    EXPECT_EQ(tabelle(), 1);
+
+    // checked once while the connection stays open, again on a new one
+    ASSERT_TRUE(admin.exec(QStringLiteral("DROP TABLE quor_8.tblcartella")));
+    ASSERT_TRUE(server.usaDatabaseCartelle(8));
+    EXPECT_EQ(tabelle(), 0);
+    ASSERT_TRUE(server.connetti(impostazioni(), false));
+    ASSERT_TRUE(server.usaDatabaseCartelle(8));
+    EXPECT_EQ(tabelle(), 1);
+}
+
 // Texts that once broke statements or let data in as SQL.
 TEST_F(ServerTest, HostileTextsArriveUnchanged)
 {

@@ -5,6 +5,7 @@
 #include "frmInviaRicevi.h"
 #include "modArchivio.h"
 #include "modCartelle.h"
+#include "modLog.h"
 #include "modTray.h"
 
 #include <QAction>
@@ -173,6 +174,17 @@ TEST_F(FinestraTest, ClickAfterTheEndKeepsTheWindow)
     EXPECT_FALSE(m_autoExit);
     EXPECT_TRUE(m_form.isVisible());
     EXPECT_TRUE(m_form.tray().fumetto().isEmpty());
+}
+
+TEST_F(FinestraTest, ListThatCannotBeReadIsOneErrorLineOfTheRunLog)
+{
+    ASSERT_TRUE(m_lista.esegui(QStringLiteral("DROP TABLE tblFile")));
+    QFile::remove(FileLogSync());
+    EXPECT_FALSE(m_form.SincronizzaTray());
+    const QStringList log = messaggi(FileLogSync(), 0);
+    ASSERT_EQ(log.size(), 1) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(log.first().startsWith(QStringLiteral("ERR ")));
+    EXPECT_EQ(log.first().mid(24), QStringLiteral("Errore: 1 no such table: tblFile"));
 }
 
 TEST_F(FinestraTest, SaveWritesTheShownLog)

@@ -1,5 +1,7 @@
+#include "ProxyServer.h"
 #include "SyncFixture.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 #include <csignal>
@@ -52,6 +54,28 @@ protected:
         }
         p.waitForFinished();
         return false;
+    }
+
+    // Starts Sync on the archive through a proxy that kills it as the server answers the first
+    // statement containing `innesco`, before the answer reaches it. False when the run ended first.
+    bool uccidiAllaRisposta(const QString &archivio, const QByteArray &innesco)
+    {
+        lanvera::test::ProxyServer proxy;
+        if (!proxy.avvia(lanvera::test::TestServer::host(), lanvera::test::TestServer::port())) {
+            ADD_FAILURE() << proxy.ultimoErrore().toStdString();
+            return false;
+        }
+        const QString setup = QStringLiteral("Setup");
+        EXPECT_TRUE(ScriviIniFile(m_ini, setup, QStringLiteral("Port"), QString::number(proxy.porta())));
+        QProcess p;
+        p.setProcessEnvironment(ambiente());
+        p.start(m_programmi + QStringLiteral("/Sync"), {archivio});
+        EXPECT_TRUE(p.waitForStarted());
+        proxy.arma(innesco, p.processId());
+        EXPECT_TRUE(p.waitForFinished(120000));
+        EXPECT_TRUE(ScriviIniFile(m_ini, setup, QStringLiteral("Port"), impostazioni().porta));
+        EXPECT_TRUE(proxy.inChiaro()) << "statements must pass as plain text";
+        return proxy.scattato();
     }
 
     QStringList completa(const QString &archivio)
@@ -199,6 +223,87 @@ TEST_F(InterruzioniTest, ServerGoingAwayEndsTheRunAndTheNextOneCompletes)
     righe.clear();
     EXPECT_TRUE(sync.Sincronizza(m_studio)) << righe.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(sync.Errori(), 0);
+    verificaConvergenza(m_studio);
+}
+
+TEST_F(InterruzioniTest, ChartDatabaseLeftWithoutItsTableIsCompletedByTheNextRun)
+{
+    // Killed between the creation of the chart database and that of its table.
+    ASSERT_TRUE(uccidiAllaRisposta(m_studio, "CREATE DATABASE"));
+    AdminConnection admin;
+    const QString nome = QStringLiteral("quor_%1").arg(m_idRossi);
+    ASSERT_EQ(
+        admin.column(
+            QStringLiteral("SELECT SCHEMA_NAME FROM information_schema.SCHEMATA WHERE SCHEMA_NAME='%1'").arg(nome)),
+        QStringList{nome});
+    ASSERT_EQ(
+        admin.scalar(QStringLiteral("SELECT count(*) FROM information_schema.TABLES WHERE TABLE_SCHEMA='%1'").arg(nome))
+            .toInt(),
+        0);
+
+    const QString fine = completa(m_studio).join(QLatin1Char('\n'));
+    EXPECT_FALSE(fine.contains(QStringLiteral("Errore 1146"))) << fine.toStdString();
+    EXPECT_TRUE(fine.contains(QStringLiteral("Operazione conclusa"))) << fine.toStdString();
+    verificaConvergenza(m_studio);
+}
+
+// Needs the engine to recognise, on the server, a chart it sent itself whose stamp it did not keep.
+TEST_F(InterruzioniTest, UploadKilledAfterTheServerStoredTheStampConvergesWithoutResending)
+{
+    ASSERT_TRUE(uccidiAllaRisposta(m_studio, "INSERT INTO tblanagrafica"));
+    AdminConnection admin;
+    const QStringList inviati =
+        admin.column(QStringLiteral("SELECT IDPaziente FROM quor.tblanagrafica WHERE IFNULL(IDUpdate, '')<>''"));
+    ASSERT_EQ(inviati.size(), 1);
+    const auto p = std::find_if(m_pubblicati.cbegin(), m_pubblicati.cend(),
+                                [&](const clsPaziente &c) { return c.KeyPaziente == inviati.first(); });
+    ASSERT_NE(p, m_pubblicati.cend());
+    auto stampServer = [&] {
+        return admin
+            .scalar(QStringLiteral("SELECT IDUpdate FROM quor.tblanagrafica WHERE IDPaziente='%1'")
+                        .arg(QuoteSQL(p->KeyPaziente)))
+            .toString();
+    };
+    auto stampLocale = [&] {
+        return valore(m_studio, QStringLiteral("SELECT IDUpdate FROM QUOR_tblUpdate WHERE IDPaziente=?"), {p->ID})
+            .toString();
+    };
+    // Rows of the patient's chart not marked as sent, tblAnagrafica's own row included.
+    QStringList tabelle;
+    {
+        QFile elenco(CartellaProgramma() + QStringLiteral("/Cartella.sql"));
+        EXPECT_TRUE(elenco.open(QIODevice::ReadOnly));
+        const QRegularExpression into(QStringLiteral(R"(INTO \[([^\]]+)\])"));
+        for (auto m = into.globalMatch(QString::fromUtf8(elenco.readAll())); m.hasNext();) {
+            tabelle << m.next().captured(1);
+        }
+    }
+    auto nonInviate = [&] {
+        Database db;
+        EXPECT_TRUE(db.apri(m_studio));
+        int righe = 0;
+        for (const QString &t : std::as_const(tabelle)) {
+            const bool anagrafica = t.compare(QStringLiteral("tblAnagrafica"), Qt::CaseInsensitive) == 0;
+            if (!db.esisteCampo(t, QStringLiteral("ToSend")) ||
+                (!anagrafica && !db.esisteCampo(t, QStringLiteral("IDPaziente")))) {
+                continue;
+            }
+            Recordset rs(db);
+            EXPECT_TRUE(
+                rs.apri(QStringLiteral("SELECT count(*) AS n FROM %1 WHERE %2=? AND IFNULL(ToSend, 0)<>-1")
+                            .arg(dao::Parentesi(t), anagrafica ? QStringLiteral("ID") : QStringLiteral("IDPaziente")),
+                        Recordset::Tipo::SoloAvanti, {p->ID}));
+            righe += rs.valore(QStringLiteral("n")).toInt();
+        }
+        return righe;
+    };
+    // the archive kept neither the stamp nor the sent marks
+    ASSERT_NE(stampLocale(), stampServer());
+    ASSERT_GT(nonInviate(), 0);
+
+    completa(m_studio);
+    EXPECT_EQ(nonInviate(), 0) << p->Cognome.toStdString();
+    EXPECT_EQ(stampLocale(), stampServer());
     verificaConvergenza(m_studio);
 }
 

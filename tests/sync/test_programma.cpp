@@ -7,6 +7,10 @@
 #include <QLockFile>
 #include <QProcess>
 
+#include <csignal>
+#include <functional>
+#include <sys/stat.h>
+
 using namespace lanvera;
 using lanvera::dao::Database;
 
@@ -102,6 +106,126 @@ TEST_F(ProgrammaTest, UnreadableListEndsTheRunWithItsError)
     ASSERT_EQ(log.size(), 5);
     EXPECT_TRUE(log.at(2).startsWith(QStringLiteral("Errore: 26 ")));
     EXPECT_EQ(log.at(3), QStringLiteral("Operazione terminata"));
+}
+
+// The list of archives as a stopped or older program may leave it; Rossi's archive to list.
+class ListaTest : public ProgrammaTest
+{
+protected:
+    void SetUp() override
+    {
+        ProgrammaTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        registraMedico(CfRossi, QStringLiteral("Rossi"), QStringLiteral("Mario"), PasswordRossi);
+        m_archivio = generaArchivio(QStringLiteral("Rossi.mdb"), 3);
+        m_lista = m_dati + QStringLiteral("/Quor.mdb");
+    }
+
+    void verificaListaInUso()
+    {
+        {
+            Database lista;
+            ASSERT_TRUE(lista.apri(m_lista)) << lista.ultimoErrore().testo().toStdString();
+            EXPECT_EQ(lista.campi(QStringLiteral("tblFile")),
+                      (QStringList{QStringLiteral("ID"), QStringLiteral("File"), QStringLiteral("Descrizione")}));
+            ASSERT_TRUE(lista.esegui(
+                QStringLiteral("INSERT INTO tblFile (File, Descrizione) VALUES (?, 'Rossi Mario')"), {m_archivio}));
+        }
+        QFile::remove(m_dati + QStringLiteral("/Quor.log"));
+        EXPECT_EQ(avvia(), 0);
+        EXPECT_EQ(logSync().mid(3, 2), (QStringList{QStringLiteral("Sincronizzo Rossi Mario"),
+                                                    QStringLiteral("Operazione completata con successo")}));
+        EXPECT_TRUE(QDir(m_dati).entryList({QStringLiteral("Quor.mdb?*")}, QDir::Files).isEmpty())
+            << "no file beside the list";
+    }
+
+    QString m_archivio;
+    QString m_lista;
+};
+
+TEST_F(ListaTest, FirstStartKilledNeverLeavesAHalfMadeList)
+{
+    QProcess p;
+    p.setProcessEnvironment(ambiente());
+    p.start(m_programmi + QStringLiteral("/Sync"));
+    ASSERT_TRUE(p.waitForStarted());
+    // Killed the instant the list shows in the folder.
+    const QByteArray nome = QFile::encodeName(m_lista);
+    QElapsedTimer tempo;
+    tempo.start();
+    struct stat st
+    {};
+    bool apparsa = false;
+    while (!(apparsa = ::stat(nome.constData(), &st) == 0) && tempo.elapsed() < 30000) {
+    }
+    ::kill(pid_t(p.processId()), SIGKILL);
+    p.waitForFinished();
+    ASSERT_TRUE(apparsa);
+    {
+        Database lista;
+        ASSERT_GT(QFileInfo(m_lista).size(), 0);
+        ASSERT_TRUE(lista.apri(m_lista)) << lista.ultimoErrore().testo().toStdString();
+        EXPECT_TRUE(lista.esisteTabella(QStringLiteral("tblFile")));
+    }
+    verificaListaInUso();
+}
+
+TEST_F(ListaTest, ListWithoutItsTableIsRepairedAtStart)
+{
+    const struct
+    {
+        const char *caso;
+        std::function<void(const QString &)> prepara;
+        QStringList tabelle;
+    } casi[] = {
+        {"empty file",
+         [](const QString &file) {
+             QFile f(file);
+             ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+         },
+         {QStringLiteral("tblFile")}},
+        {"database without tblFile",
+         [](const QString &file) {
+             Database db;
+             ASSERT_TRUE(db.crea(file));
+             ASSERT_TRUE(db.esegui(QStringLiteral("CREATE TABLE Altro (Valore TEXT)")));
+         },
+         {QStringLiteral("Altro"), QStringLiteral("tblFile")}},
+    };
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.caso);
+        ASSERT_TRUE(QDir(m_dati).removeRecursively() && QDir().mkpath(m_dati));
+        c.prepara(m_lista);
+        EXPECT_EQ(avvia(), 0);
+        EXPECT_EQ(logSync().mid(2), (QStringList{QStringLiteral("Connessione al server"),
+                                                 QStringLiteral("Operazione terminata"), QString()}));
+        {
+            Database lista;
+            ASSERT_TRUE(lista.apri(m_lista));
+            EXPECT_EQ(lista.tabelle(), c.tabelle);
+        }
+        verificaListaInUso();
+    }
+}
+
+TEST_F(ListaTest, ListThatCannotBeReadSaysSoInTheRunLog)
+{
+    QDir().mkpath(m_dati);
+    {
+        Database lista;
+        ASSERT_TRUE(lista.crea(m_lista));
+        ASSERT_TRUE(
+            lista.esegui(QStringLiteral("CREATE TABLE tblFile(ID INTEGER PRIMARY KEY AUTOINCREMENT, File TEXT)")));
+    }
+    EXPECT_EQ(avvia(), 0);
+    const QStringList log = messaggi(m_dati + QStringLiteral("/Quor.log"), 0);
+    ASSERT_EQ(log.size(), 6) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(log.at(3).startsWith(QStringLiteral("ERR ")));
+    EXPECT_TRUE(log.at(3).mid(24).startsWith(QStringLiteral("Errore: 1 "))) << log.at(3).toStdString();
+    EXPECT_TRUE(log.at(3).contains(QStringLiteral("Descrizione")));
+    EXPECT_EQ(log.at(4).mid(24), QStringLiteral("Operazione terminata"));
 }
 
 } // namespace
