@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QFile>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
 #include <QSqlError>
@@ -395,18 +396,28 @@ bool PacchettoCartella::VerificaPacchetto(Database &pacchetto, QString &motivo)
     if (!q.exec(QStringLiteral("SELECT type, name, rootpage, sql FROM sqlite_master"))) {
         return errore();
     }
+    // A computed column is declared "[GENERATED ALWAYS] AS (...)": only a table whose statement
+    // has those words, or a comment that could stand between them, is asked for its columns, which
+    // costs a query per table.
+    static const QRegularExpression forseCalcolata(QStringLiteral(R"(\bAS\s*\(|GENERATED|/\*|--)"),
+                                                   QRegularExpression::CaseInsensitiveOption);
+    QStringList daControllare;
     int tabelle = 0;
     while (q.next()) {
         const QString tipo = q.value(0).toString();
         const QString nome = q.value(1).toString();
         if (tipo == QLatin1String("table")) {
+            const QString sql = q.value(3).toString();
             if (q.value(2).toLongLong() == 0 ||
-                q.value(3).toString().trimmed().startsWith(QStringLiteral("CREATE VIRTUAL"), Qt::CaseInsensitive)) {
+                sql.trimmed().startsWith(QStringLiteral("CREATE VIRTUAL"), Qt::CaseInsensitive)) {
                 motivo = QStringLiteral("contiene la tabella virtuale '%1'").arg(nome);
                 return false;
             }
             if (!nome.startsWith(QStringLiteral("sqlite_"), Qt::CaseInsensitive)) {
                 ++tabelle;
+            }
+            if (sql.contains(forseCalcolata)) {
+                daControllare << nome;
             }
         } else if (tipo == QLatin1String("view")) {
             motivo = QStringLiteral("contiene la vista '%1'").arg(nome);
@@ -427,15 +438,18 @@ bool PacchettoCartella::VerificaPacchetto(Database &pacchetto, QString &motivo)
         motivo = QStringLiteral("non contiene tabelle");
         return false;
     }
-    if (!q.exec(QStringLiteral("SELECT m.name FROM sqlite_master AS m, pragma_table_xinfo(m.name) AS c "
-                               "WHERE m.type='table' AND c.hidden<>0 LIMIT 1"))) {
-        return errore();
+    for (const QString &nome : std::as_const(daControllare)) {
+        q.prepare(QStringLiteral("SELECT count(*) FROM pragma_table_xinfo(?) WHERE hidden<>0"));
+        q.addBindValue(nome);
+        if (!q.exec() || !q.next()) {
+            return errore();
+        }
+        if (q.value(0).toInt() > 0) {
+            motivo = QStringLiteral("la tabella '%1' ha colonne calcolate").arg(nome);
+            return false;
+        }
+        q.finish();
     }
-    if (q.next()) {
-        motivo = QStringLiteral("la tabella '%1' ha colonne calcolate").arg(q.value(0).toString());
-        return false;
-    }
-    q.finish();
 
     if (!q.exec(QStringLiteral("PRAGMA quick_check(1)")) || !q.next()) {
         return errore();

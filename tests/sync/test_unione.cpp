@@ -880,6 +880,10 @@ TEST_F(UntrustedPackageTest, DatabasesThatAreNotStoredRowsAreRefusedBeforeAnythi
          {u"DROP TABLE tblAllergie"_s, u"CREATE TABLE tblAllergie (ID INTEGER, GUID TEXT, IDPaziente INTEGER, "
                                        "ToSend INTEGER, Nota BLOB AS (zeroblob(52428800)) VIRTUAL)"_s},
          u"la tabella 'tblAllergie' ha colonne calcolate"_s},
+        {"computed column behind a comment",
+         {u"DROP TABLE tblAllergie"_s, u"CREATE TABLE tblAllergie (ID INTEGER, GUID TEXT, IDPaziente INTEGER, "
+                                       "ToSend INTEGER, Nota BLOB AS/**/(zeroblob(52428800)))"_s},
+         u"la tabella 'tblAllergie' ha colonne calcolate"_s},
         {"no table at all", {u"PRAGMA user_version=7"_s}, u"non contiene tabelle"_s, true},
         {"no table of a chart", {u"CREATE TABLE Altro (x)"_s}, u"non contiene tabelle della cartella"_s, true},
     };
