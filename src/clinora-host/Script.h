@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+class Host;
+
+// The host's script mode, for tests and the demo: one line after another, each when the work the
+// one before started has finished. Messages and results are written to `uscita`.
+class Script
+{
+public:
+    Script(Host &host, QTextStream &uscita) : m_host(host), m_uscita(uscita) {}
+
+    // Runs the lines; 0 when every line ran, 1 otherwise (the reason is written).
+    int esegui(const QStringList &righe);
+
+    // A line's words; words with blanks stand in double quotes.
+    static QStringList Parole(const QString &riga);
+
+private:
+    bool riga(const QStringList &parole);
+    void attendi();
+    void scrivi(const QString &testo);
+
+    Host &m_host;
+    QTextStream &m_uscita;
+};

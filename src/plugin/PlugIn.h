@@ -1,0 +1,74 @@
+#pragma once
+
+#include "ContrattoClinora.h"
+#include "StatoMotore.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+// The plug-in object that Clinora creates: it receives the host's values and windows, checks the
+// archive's structure and answers the host's commands. The exported entry point derives from it.
+class PlugIn : public QObject, public clinora::PlugIn
+{
+    Q_OBJECT
+    Q_INTERFACES(clinora::PlugIn)
+
+public:
+    explicit PlugIn(QObject *parent = nullptr);
+    ~PlugIn() override;
+
+    void InitVariables(QVariantHash &variables) override;
+    void VerificaStruttura(clinora::ClsDB &db, const QString &versione, const QString &disk, const QString &userDisk,
+                           const QString &commonDisk) override;
+    bool AutoDiagnosi() override;
+    void SetForm(clinora::Finestra &frm, QVariantHash &variables) override;
+    void Execute(const QString &param) override;
+    bool PluginFunction(QVariantList &param) override;
+
+    // The plug-in's product name, the title of its message boxes.
+    static QString NomeProdotto() { return QStringLiteral("Clinora Lanvera"); }
+
+    bool PluginDisattivato() const { return m_disattivato; }
+    bool IniHostPresente() const { return m_iniHostPresente; }
+    bool SatpeAttivo() const { return m_satpeAttivo; }
+    qint32 IDLocazione() const { return m_idLocazione; }
+    qint32 IDPaziente() const { return m_idPaziente; }
+
+    // The sibling plug-in's SATPE file: true when it is there and the archive takes part in SOLE.
+    bool VerificaSatpe();
+    // Puts the doctor's own SATPE file back after a colleague's chart was open.
+    void RipristinaSatpe();
+
+private:
+    clinora::Risposte::Risposta Messaggio(const QString &testo, clinora::Risposte::Icona icona,
+                                          clinora::Risposte::Pulsanti pulsanti = clinora::Risposte::Pulsanti::Ok,
+                                          clinora::Risposte::Risposta predefinita = clinora::Risposte::Risposta::Ok);
+    void LeggiVariabili(const QVariantHash &variables);
+    void ScaricaDaRicerca(QVariantList &param);
+    void ScriviLog(const QString &testo, bool errore = false);
+
+    bool m_disattivato = false;
+    bool m_pannelloAperto = false;
+    bool m_iniHostPresente = false;
+    bool m_satpeAttivo = false;
+    QString m_fileSatpe;
+    qint32 m_idLocazione = 0;
+    qint32 m_idPaziente = 0;
+    QString m_firma;
+    qint32 m_coloreSfondo = 0;
+
+    clinora::ClsDB *m_db = nullptr;
+    clinora::Risposte *m_risposte = nullptr;
+    QString m_disk;
+    QString m_userDisk;
+    QString m_commonDisk;
+    QString m_versione;
+
+    QPointer<clinora::FinestraPrincipale> m_frmMain;
+    QPointer<clinora::FinestraRicerca> m_frmRicerca;
+    QPointer<clinora::FinestraFiglia> m_myForm;
+
+    // The chart table list, loaded once.
+    StatoMotore m_stato;
+};
