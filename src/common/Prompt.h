@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class QPrinter;
+
 namespace lanvera {
 
 // A message box the engines need answered: the programs show a real one, headless runs and tests
@@ -40,7 +42,10 @@ public:
     virtual ~Prompt() = default;
     virtual Risposta chiedi(const Messaggio &messaggio) = 0;
     // A file name to save to (the save dialog: it asks before overwriting); empty when cancelled.
+    // `filtro` is Qt's own form or descriptions and patterns after bars: "File di testo|*.txt".
     virtual QString fileDaSalvare(const QString &titolo, const QString &filtro) = 0;
+    // The print dialog over `stampante` (default settings): true to print, false when cancelled.
+    virtual bool stampante(QPrinter &stampante) = 0;
 
     // A confirmation: question icon, Yes and No, No as the default.
     Risposta conferma(const QString &titolo, const QString &testo)
@@ -55,6 +60,7 @@ class PromptNonPresidiato : public Prompt
 public:
     Risposta chiedi(const Messaggio &messaggio) override { return messaggio.predefinita; }
     QString fileDaSalvare(const QString &, const QString &) override { return {}; }
+    bool stampante(QPrinter &) override { return false; }
 };
 
 } // namespace lanvera

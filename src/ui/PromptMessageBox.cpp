@@ -2,6 +2,8 @@
 
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPrintDialog>
+#include <QStringList>
 
 PromptMessageBox::PromptMessageBox(QWidget *parent) : m_genitore(parent) {}
 
@@ -42,5 +44,26 @@ lanvera::Prompt::Risposta PromptMessageBox::chiedi(const Messaggio &messaggio)
 
 QString PromptMessageBox::fileDaSalvare(const QString &titolo, const QString &filtro)
 {
-    return QFileDialog::getSaveFileName(m_genitore, titolo, QString(), filtro);
+    return QFileDialog::getSaveFileName(m_genitore, titolo, QString(), FiltroQt(filtro));
+}
+
+bool PromptMessageBox::stampante(QPrinter &stampante)
+{
+    QPrintDialog dialogo(&stampante, m_genitore);
+    return dialogo.exec() == QDialog::Accepted;
+}
+
+QString PromptMessageBox::FiltroQt(const QString &filtro)
+{
+    if (!filtro.contains(QLatin1Char('|'))) {
+        return filtro;
+    }
+    const QStringList pezzi = filtro.split(QLatin1Char('|'));
+    QStringList voci;
+    for (qsizetype i = 0; i + 1 < pezzi.size(); i += 2) {
+        QString modelli = pezzi.at(i + 1);
+        modelli.replace(QLatin1Char(';'), QLatin1Char(' '));
+        voci << pezzi.at(i) + QStringLiteral(" (") + modelli + QLatin1Char(')');
+    }
+    return voci.join(QStringLiteral(";;"));
 }

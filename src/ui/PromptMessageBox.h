@@ -6,7 +6,7 @@
 
 class QWidget;
 
-// The programs' prompt: real message boxes and the save dialog, over a parent window.
+// The programs' prompt: real message boxes, the save and the print dialogs, over a parent window.
 class PromptMessageBox : public lanvera::Prompt
 {
 public:
@@ -15,6 +15,11 @@ public:
 
     Risposta chiedi(const Messaggio &messaggio) override;
     QString fileDaSalvare(const QString &titolo, const QString &filtro) override;
+    bool stampante(QPrinter &stampante) override;
+
+    // "Testo|*.txt|Tutti|*.txt;*.log" as Qt writes it: "Testo (*.txt);;Tutti (*.txt *.log)". A
+    // filter without bars is Qt's already.
+    static QString FiltroQt(const QString &filtro);
 
 private:
     QPointer<QWidget> m_genitore;

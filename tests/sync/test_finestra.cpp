@@ -33,6 +33,7 @@ public:
         titoliFile << titolo + QLatin1Char('|') + filtro;
         return file;
     }
+    bool stampante(QPrinter &) override { return false; }
 
     QList<Risposta> risposte;
     QList<Messaggio> domande;

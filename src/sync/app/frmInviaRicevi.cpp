@@ -1,13 +1,13 @@
 #include "frmInviaRicevi.h"
 
 #include "EsecuzioneSync.h"
+#include "FileTesto.h"
 #include "Prompt.h"
 #include "modTray.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
 #include <QPrinter>
@@ -171,14 +171,10 @@ void frmInviaRicevi::SalvaLog()
     if (nome.isEmpty()) {
         return;
     }
-    QFile file(nome);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        m_prompt.chiedi({Prodotto, file.errorString(), lanvera::Prompt::Icona::Esclamazione});
-        return;
+    lanvera::ErroreFile errore;
+    if (!lanvera::ScriviTesto(nome, m_txtLog->toPlainText(), errore)) {
+        m_prompt.chiedi({Prodotto, errore.descrizione, lanvera::Prompt::Icona::Esclamazione});
     }
-    QString testo = m_txtLog->toPlainText();
-    testo.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    file.write(testo.toUtf8());
 }
 
 void frmInviaRicevi::StampaLog()

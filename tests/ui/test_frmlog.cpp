@@ -1,0 +1,246 @@
+#include "PromptMessageBox.h"
+#include "StampaQt.h"
+#include "frmLog.h"
+#include "modLog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QPrinter>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolBar>
+
+#include <cerrno>
+#include <cstring>
+#include <gtest/gtest.h>
+
+using lanvera::Prompt;
+
+namespace {
+
+// Answers as a test tells it and writes down each question as "title icon text [buttons]". The
+// print dialog always points the printer at `pdf`: only a print not refused leaves that file.
+class PromptCopione : public Prompt
+{
+public:
+    Risposta chiedi(const Messaggio &m) override
+    {
+        const char *icone[] = {"i", "?", "!", "x"};
+        QString riga = m.titolo + QLatin1Char(' ') + QLatin1String(icone[int(m.icona)]) + QLatin1Char(' ') + m.testo;
+        if (m.pulsanti == Pulsanti::SiNo) {
+            riga += m.predefinita == Risposta::No ? QStringLiteral(" [Si/No*]") : QStringLiteral(" [Si*/No]");
+        }
+        domande << riga;
+        return risposte.isEmpty() ? m.predefinita : risposte.takeFirst();
+    }
+    QString fileDaSalvare(const QString &titolo, const QString &filtro) override
+    {
+        dialoghi << titolo + QLatin1Char('|') + filtro;
+        return file;
+    }
+    bool stampante(QPrinter &stampante) override
+    {
+        dialoghi << QStringLiteral("stampa");
+        stampante.setOutputFormat(QPrinter::PdfFormat);
+        stampante.setOutputFileName(pdf);
+        return stampa;
+    }
+
+    QList<Risposta> risposte;
+    QStringList domande;
+    QStringList dialoghi;
+    QString file;
+    QString pdf;
+    bool stampa = true;
+};
+
+QByteArray contenuto(const QString &file)
+{
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString errore(int numero, const char *durante)
+{
+    return QStringLiteral("Lanvera ! Si è verificato l'errore ") + QString::number(numero) + QLatin1Char(' ') +
+           QString::fromLocal8Bit(std::strerror(numero)) + QString::fromUtf8(durante);
+}
+
+class LogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
+
+    // `voci` entries written as the programs write them; the bytes of the file.
+    QByteArray scriviLog(int voci)
+    {
+        const QDateTime inizio(QDate(2026, 3, 4), QTime(10, 0));
+        for (int i = 0; i < voci; ++i) {
+            const QString messaggio = QStringLiteral("Voce %1: perché è così\nseconda riga").arg(i);
+            lanvera::AccodaVoceLog(
+                m_file, lanvera::FormattaVoceLog(messaggio, i % 7 == 0, lanvera::TagSync, inizio.addSecs(i)));
+        }
+        return contenuto(m_file);
+    }
+
+    static QToolBar *barra(const frmLog &form) { return form.findChild<QToolBar *>(QStringLiteral("Standard")); }
+    static QPlainTextEdit *testo(const frmLog &form)
+    {
+        return form.findChild<QPlainTextEdit *>(QStringLiteral("Text1"));
+    }
+    static void premi(const frmLog &form, int id)
+    {
+        for (QAction *a : barra(form)->actions()) {
+            if (a->data().toInt() == id) {
+                a->trigger();
+            }
+        }
+    }
+
+    QTemporaryDir m_dir;
+    QString m_file = m_dir.filePath(QStringLiteral("Lanvera.log"));
+    PromptCopione m_prompt;
+};
+
+TEST_F(LogTest, CallersGetTheFormOnlyWhenThereIsALog)
+{
+    // Closes with Chiudi whatever form comes up modally.
+    QStringList aperti;
+    QTimer chiusura;
+    QObject::connect(&chiusura, &QTimer::timeout, [&aperti] {
+        if (auto *form = qobject_cast<frmLog *>(QApplication::activeModalWidget())) {
+            aperti << form->windowTitle();
+            form->findChild<QPushButton *>(QStringLiteral("cmdChiudi"))->click();
+        }
+    });
+    chiusura.start(0);
+
+    frmLog::Visualizza(m_file, QStringLiteral("Lanvera"), m_prompt);
+    EXPECT_TRUE(aperti.isEmpty());
+    EXPECT_EQ(m_prompt.domande, QStringList{QStringLiteral("Lanvera i Nessun log da visualizzare")});
+
+    scriviLog(1);
+    frmLog::Visualizza(m_file, QStringLiteral("Lanvera"), m_prompt);
+    EXPECT_EQ(aperti, QStringList{QStringLiteral("Log Lanvera")});
+    EXPECT_EQ(m_prompt.domande.size(), 1);
+}
+
+TEST_F(LogTest, LongLogOpensAtItsEnd)
+{
+    const QByteArray scritto = scriviLog(3000);
+    frmLog form(m_file, QStringLiteral("Lanvera"), m_prompt);
+    form.show();
+
+    QStringList voci;
+    for (QAction *a : barra(form)->actions()) {
+        voci << a->text() + QLatin1Char(':') + a->toolTip() + QLatin1Char(':') + QString::number(a->data().toInt());
+    }
+    EXPECT_EQ(voci, (QStringList{QStringLiteral("&Salva:Salva il file in formato Excel:1"),
+                                 QStringLiteral("&Stampa:Stampa:3"), QStringLiteral("&Azzera:Azzera il log:2")}));
+    const QPlainTextEdit *t = testo(form);
+    EXPECT_TRUE(m_prompt.domande.isEmpty());
+    EXPECT_EQ(t->toPlainText(), QString::fromUtf8(scritto).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+    EXPECT_TRUE(t->textCursor().atEnd());
+    EXPECT_GT(t->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(t->verticalScrollBar()->value(), t->verticalScrollBar()->maximum());
+}
+
+TEST_F(LogTest, LogThatCannotBeReadIsReported)
+{
+    frmLog form(m_dir.path(), QStringLiteral("Lanvera"), m_prompt);
+    EXPECT_EQ(m_prompt.domande, QStringList{errore(EISDIR, " durante l'apertura del file log")});
+    EXPECT_TRUE(testo(form)->toPlainText().isEmpty());
+}
+
+TEST_F(LogTest, SaveWritesTheLogAsShown)
+{
+    const QByteArray scritto = scriviLog(20);
+    const struct
+    {
+        const char *nome; // chosen in the dialog, beside the log; empty when cancelled
+        int numero;       // errno of a failed write
+    } casi[] = {{"salvato.txt", 0}, {"", 0}, {"manca/salvato.txt", ENOENT}};
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.nome);
+        PromptCopione prompt;
+        prompt.file = *c.nome ? m_dir.filePath(QString::fromUtf8(c.nome)) : QString();
+        premi(frmLog(m_file, QStringLiteral("Lanvera"), prompt), frmLog::Salva);
+        EXPECT_EQ(prompt.dialoghi, QStringList{QStringLiteral("Salva Elenco|File di testo|*.txt")});
+        const bool salvato = *c.nome && !c.numero;
+        EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), salvato ? 2 : 1);
+        EXPECT_EQ(salvato, contenuto(prompt.file) == scritto);
+        EXPECT_EQ(prompt.domande,
+                  c.numero ? QStringList{errore(c.numero, " durante il salvataggio del file")} : QStringList());
+        QFile::remove(prompt.file);
+    }
+}
+
+TEST_F(LogTest, ClearAsksAndOnlyYesDeletesTheLog)
+{
+    const QByteArray scritto = scriviLog(5);
+    frmLog form(m_file, QStringLiteral("Lanvera"), m_prompt);
+    m_prompt.risposte = {Prompt::Risposta::No, Prompt::Risposta::Si};
+
+    premi(form, frmLog::Azzera);
+    EXPECT_EQ(m_prompt.domande,
+              QStringList{QStringLiteral("Lanvera ? Pulire permanentemente il contenuto del Log? [Si/No*]")});
+    EXPECT_EQ(contenuto(m_file), scritto);
+    EXPECT_FALSE(testo(form)->toPlainText().isEmpty());
+
+    premi(form, frmLog::Azzera);
+    EXPECT_EQ(m_prompt.domande.size(), 2);
+    EXPECT_FALSE(QFile::exists(m_file));
+    EXPECT_TRUE(testo(form)->toPlainText().isEmpty());
+}
+
+TEST_F(LogTest, FailedDeletionKeepsTheText)
+{
+    scriviLog(5);
+    frmLog form(m_file, QStringLiteral("Lanvera"), m_prompt);
+    const QString mostrato = testo(form)->toPlainText();
+    // Something put a folder that is not empty where the log was: not even the superuser can
+    // delete it as a file.
+    ASSERT_TRUE(QFile::remove(m_file));
+    ASSERT_TRUE(QDir().mkpath(m_file + QStringLiteral("/dentro")));
+
+    m_prompt.risposte = {Prompt::Risposta::Si};
+    premi(form, frmLog::Azzera);
+    ASSERT_EQ(m_prompt.domande.size(), 2);
+    EXPECT_EQ(m_prompt.domande[1], errore(ENOTEMPTY, " durante la pulitura del file log"));
+    EXPECT_EQ(testo(form)->toPlainText(), mostrato);
+}
+
+TEST_F(LogTest, PrintGoesThroughThePrintDialog)
+{
+    scriviLog(200);
+    for (const bool stampa : {false, true}) {
+        PromptCopione prompt;
+        prompt.stampa = stampa;
+        prompt.pdf = m_dir.filePath(QStringLiteral("stampa.pdf"));
+        premi(frmLog(m_file, QStringLiteral("Lanvera"), prompt), frmLog::Stampa);
+        EXPECT_EQ(prompt.dialoghi, QStringList{QStringLiteral("stampa")});
+        EXPECT_EQ(contenuto(prompt.pdf).startsWith("%PDF"), stampa) << stampa;
+    }
+}
+
+TEST(PromptMessageBoxTest, FiltersReachTheDialogInQtForm)
+{
+    const struct
+    {
+        const char *filtro;
+        const char *qt;
+    } casi[] = {
+        {"File di testo|*.txt", "File di testo (*.txt)"},
+        {"File di testo (*.txt)", "File di testo (*.txt)"},
+        {"Testo|*.txt|Log|*.log;*.txt", "Testo (*.txt);;Log (*.log *.txt)"},
+    };
+    for (const auto &c : casi) {
+        EXPECT_EQ(PromptMessageBox::FiltroQt(QString::fromUtf8(c.filtro)), QString::fromUtf8(c.qt)) << c.filtro;
+    }
+}
+
+} // namespace
