@@ -25,6 +25,11 @@ QString PasswordServer()
     return unisci({"Qv7", "-lan", "Ve", "ra", "!26"});
 }
 
+QString PassAES()
+{
+    return unisci({"Qr7", "#p", "L2", "!vZ"});
+}
+
 QString UtenteJet()
 {
     return QStringLiteral("tecnic");

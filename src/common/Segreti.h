@@ -9,6 +9,10 @@ namespace lanvera {
 QString UtenteServer();
 QString PasswordServer();
 
+// The pass text of the plug-in's cipher (clsAES): ten printable ASCII characters, put together
+// here and nowhere else.
+QString PassAES();
+
 // Accounts of the workgroup file "System.mdw".
 QString UtenteJet();
 QString PasswordJet();

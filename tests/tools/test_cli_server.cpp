@@ -114,6 +114,27 @@ TEST_F(CliServerTest, AddSuspendAndListDoctorsRefusingADuplicateFiscalCode)
     expectNoSecrets(listed);
 }
 
+TEST_F(CliServerTest, ResetPasswordEmptiesThatDoctorsPasswordOnly)
+{
+    ASSERT_EQ(addDoctor("BNCGLA75L65F257Z", "1").exitCode, 0);
+    ASSERT_EQ(addDoctor("RSSMRC68C12A944S", "2").exitCode, 0);
+    AdminConnection sql;
+    ASSERT_TRUE(sql.exec(u"UPDATE quor.tblmedici SET Password = 'cifrata'"_s));
+    const auto passwords = [&sql] {
+        return sql.column(u"SELECT CONCAT(CF, '=', Password) FROM quor.tblmedici ORDER BY CF"_s);
+    };
+
+    const ToolResult reset = tool({u"reset-password"_s, u"--cf"_s, u" bncgla75l65f257z"_s});
+    ASSERT_EQ(reset.exitCode, 0) << reset.all().toStdString();
+    const QStringList after = {u"BNCGLA75L65F257Z="_s, u"RSSMRC68C12A944S=cifrata"_s};
+    EXPECT_EQ(passwords(), after);
+
+    const ToolResult unknown = tool({u"reset-password"_s, u"--cf"_s, u"ZZZZZZ00Z00Z000Z"_s});
+    EXPECT_EQ(unknown.exitCode, 1) << unknown.all().toStdString();
+    EXPECT_TRUE(unknown.err.contains(u"ZZZZZZ00Z00Z000Z"_s)) << unknown.err.toStdString();
+    EXPECT_EQ(passwords(), after);
+}
+
 TEST_F(CliServerTest, ConnectionFailuresHaveTheirExitCodes)
 {
     const QString wrong = u"not-the-admin-password"_s;

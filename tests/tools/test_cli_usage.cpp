@@ -34,6 +34,8 @@ TEST(CliUsageTest, BadOrMissingArgumentsExitWithUsage)
         doctor + QStringList{u"--progressivo"_s, u"1.5"_s},
         {u"list-doctors"_s, u"--gruppo"_s, u"-1"_s},
         {u"suspend-doctor"_s},
+        {u"reset-password"_s},
+        {u"reset-password"_s, u"--cf"_s, u"RSSMRC68C12A944"_s},
     };
     for (const QStringList &arguments : cases) {
         // Exit status 2 also shows that the tool did not try to connect (that gives 1, 3 or 4).

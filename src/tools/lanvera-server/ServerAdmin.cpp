@@ -474,4 +474,39 @@ bool ServerAdmin::suspendDoctor(const QString &cf, bool *alreadySuspended)
     return run(update, QStringLiteral("suspending the doctor ") + code);
 }
 
+bool ServerAdmin::resetPassword(const QString &cf, bool *alreadyEmpty)
+{
+    const QString code = normaliseCf(cf);
+    if (!isValidCf(code)) {
+        return fail(Failure::Refused, QStringLiteral("the fiscal code \"%1\" is not 16 letters and digits").arg(code));
+    }
+    if (!useNetworkDatabase()) {
+        return false;
+    }
+
+    QSqlQuery find(database());
+    if (!prepare(find, QStringLiteral("SELECT ID, (Password IS NULL OR Password = '') FROM tblmedici WHERE CF = ?"))) {
+        return false;
+    }
+    find.addBindValue(code);
+    if (!run(find, QStringLiteral("looking for the fiscal code ") + code)) {
+        return false;
+    }
+    if (!find.next()) {
+        return fail(Failure::Refused, QStringLiteral("no doctor with the fiscal code %1 is registered").arg(code));
+    }
+    const int id = find.value(0).toInt();
+    if (alreadyEmpty) {
+        *alreadyEmpty = find.value(1).toInt() != 0;
+    }
+
+    // Also a NULL becomes the empty text, which is what the plug-in looks for.
+    QSqlQuery update(database());
+    if (!prepare(update, QStringLiteral("UPDATE tblmedici SET Password = '' WHERE ID = ?"))) {
+        return false;
+    }
+    update.addBindValue(id);
+    return run(update, QStringLiteral("emptying the password of the doctor ") + code);
+}
+
 } // namespace lanvera

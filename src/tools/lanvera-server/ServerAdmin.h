@@ -16,7 +16,8 @@ class QSqlQuery;
 namespace lanvera {
 
 // The operator's work on the group's server over an administrator connection: setting up the
-// network database and the programs' account, registering and suspending doctors.
+// network database and the programs' account, registering and suspending doctors, emptying
+// their passwords.
 //
 // Every call returns true on success; on false, lastError() says why and lastFailure() what kind
 // of failure it was. One object holds one connection, closed by close() or the destructor.
@@ -55,6 +56,10 @@ public:
 
     // Sets `Sospeso` = 1. A doctor already suspended is no error; `alreadySuspended` tells.
     [[nodiscard]] bool suspendDoctor(const QString &cf, bool *alreadySuspended = nullptr);
+
+    // Empties the doctor's stored password (`Password` = ''), so that at his next access the plug-in
+    // asks him to create a new one. `alreadyEmpty` tells whether none was set before.
+    [[nodiscard]] bool resetPassword(const QString &cf, bool *alreadyEmpty = nullptr);
 
     QString lastError() const { return m_lastError; }
     Failure lastFailure() const { return m_lastFailure; }

@@ -44,6 +44,8 @@ QString usageText()
                           "      --asl Y                  full health-authority code (optional)\n"
                           "  list-doctors [--gruppo G]  show the doctors of one group, or of all groups\n"
                           "  suspend-doctor --cf CF     mark a doctor as suspended\n"
+                          "  reset-password --cf CF     empty a doctor's password: the plug-in asks him for a new\n"
+                          "                             one at his next access\n"
                           "\n"
                           "Connection options, for every command:\n"
                           "  --host HOST                server address (default 127.0.0.1)\n"
@@ -94,6 +96,7 @@ private:
     int addDoctor();
     int listDoctors();
     int suspendDoctor();
+    int resetPassword();
 
     QTextStream m_out;
     QTextStream m_err;
@@ -163,6 +166,10 @@ int Cli::run(const QStringList &arguments)
         m_parser.addOption(Option(QStringLiteral("gruppo"), QString(), QStringLiteral("value")));
     } else if (command == QLatin1String("suspend-doctor")) {
         handler = &Cli::suspendDoctor;
+        required = {QStringLiteral("cf")};
+        m_parser.addOption(Option(QStringLiteral("cf"), QString(), QStringLiteral("value")));
+    } else if (command == QLatin1String("reset-password")) {
+        handler = &Cli::resetPassword;
         required = {QStringLiteral("cf")};
         m_parser.addOption(Option(QStringLiteral("cf"), QString(), QStringLiteral("value")));
     } else {
@@ -317,6 +324,29 @@ int Cli::suspendDoctor()
     }
     m_out << (already ? QStringLiteral("The doctor %1 was already suspended.\n").arg(cf)
                       : QStringLiteral("Suspended the doctor %1.\n").arg(cf));
+    return ExitOk;
+}
+
+int Cli::resetPassword()
+{
+    const QString cf = normaliseCf(m_parser.value(QStringLiteral("cf")));
+    if (!isValidCf(cf)) {
+        return usageError(QStringLiteral("the fiscal code \"%1\" is not 16 letters and digits").arg(cf));
+    }
+    ServerAdmin admin;
+    if (const int code = connect(admin); code != ExitOk) {
+        return code;
+    }
+    bool already = false;
+    if (!admin.resetPassword(cf, &already)) {
+        return failed(admin);
+    }
+    m_out << (already ? QStringLiteral("The doctor %1 had no password set; the plug-in asks him for one at his "
+                                       "next access.\n")
+                            .arg(cf)
+                      : QStringLiteral("Emptied the password of the doctor %1: the plug-in asks him for a new one at "
+                                       "his next access.\n")
+                            .arg(cf));
     return ExitOk;
 }
 
