@@ -57,10 +57,24 @@ FinestraFigliaHost::FinestraFigliaHost(QMdiArea &area, QObject *parent) : clinor
     layout->addWidget(m_barra);
     m_finestra = area.addSubWindow(m_contenuto);
     m_finestra->setAttribute(Qt::WA_DeleteOnClose);
+    m_finestra->installEventFilter(this);
     connect(m_finestra, &QObject::destroyed, this, [this] {
-        Q_EMIT Scaricata();
+        if (!m_scaricata) {
+            m_scaricata = true;
+            Q_EMIT Scaricata();
+        }
         deleteLater();
     });
+}
+
+bool FinestraFigliaHost::eventFilter(QObject *oggetto, QEvent *evento)
+{
+    // The plug-in hears of the closing while its area is still there.
+    if (oggetto == m_finestra && evento->type() == QEvent::Close && !m_scaricata) {
+        m_scaricata = true;
+        Q_EMIT Scaricata();
+    }
+    return clinora::FinestraFiglia::eventFilter(oggetto, evento);
 }
 
 FinestraFigliaHost::~FinestraFigliaHost()

@@ -42,11 +42,15 @@ public:
     QWidget *widget() const;
     QToolBar *barra() const { return m_barra; }
 
+protected:
+    bool eventFilter(QObject *oggetto, QEvent *evento) override;
+
 private:
     QPointer<QMdiSubWindow> m_finestra;
     QWidget *m_contenuto = nullptr;
     QToolBar *m_barra = nullptr;
     clinora::Pannello *m_pannello = nullptr;
+    bool m_scaricata = false;
 };
 
 // The host's patient list: a table whose row 0 is its header.

@@ -3,9 +3,15 @@
 #include "Finestre.h"
 #include "Host.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QStandardPaths>
+#include <QTableView>
 #include <QThread>
+#include <QToolBar>
 
 using clinora::Risposte;
 
@@ -86,8 +92,151 @@ bool Script::riga(const QStringList &parole)
             return true;
         }
     }
+    if (comando == QLatin1String("password") && parole.size() >= 2) {
+        QVariantHash v;
+        if (parole.at(1) == QLatin1String("annulla")) {
+            v.insert(QStringLiteral("annulla"), true);
+        } else {
+            v.insert(QStringLiteral("testo"), parole.at(1));
+            v.insert(QStringLiteral("ricorda"), parole.value(2) == QLatin1String("ricorda"));
+        }
+        m_host.risposte().accodaDialogo(QStringLiteral("password"), v);
+        return true;
+    }
+    if (comando == QLatin1String("nuova-password") && parole.size() >= 2) {
+        QVariantHash v;
+        if (parole.at(1) == QLatin1String("annulla")) {
+            v.insert(QStringLiteral("annulla"), true);
+        } else if (parole.size() >= 3) {
+            v.insert(QStringLiteral("testo"), parole.at(1));
+            v.insert(QStringLiteral("ripetuto"), parole.at(2));
+            v.insert(QStringLiteral("ricorda"), parole.value(3) == QLatin1String("ricorda"));
+        } else {
+            scrivi(QStringLiteral("ERRORE riga non valida: ") + parole.join(QLatin1Char(' ')));
+            return false;
+        }
+        m_host.risposte().accodaDialogo(QStringLiteral("nuova-password"), v);
+        return true;
+    }
+    if (comando == QLatin1String("rimuovi") && parole.size() >= 2) {
+        m_host.risposte().accodaDialogo(QStringLiteral("rimuovi"), {{QStringLiteral("cf"), QStringList(parole.mid(1))}});
+        return true;
+    }
+    if (comando == QLatin1String("gestione")) {
+        m_host.finestra().ricerca()->cmdGestione()->click();
+        return true;
+    }
+    if (comando == QLatin1String("chiudi-pannello")) {
+        if (FinestraFigliaHost *f = pannello()) {
+            f->Unload();
+        }
+        return true;
+    }
+    if (comando == QLatin1String("pulsante") && parole.size() == 2) {
+        FinestraFigliaHost *f = pannello();
+        if (!f) {
+            scrivi(QStringLiteral("ERRORE il pannello non è aperto"));
+            return false;
+        }
+        m_syncPrima = sincronizzazioniConcluse();
+        for (QAction *a : f->barra()->actions()) {
+            if (a->data().isValid() && a->data().toString() == parole.at(1)) {
+                a->trigger();
+                return true;
+            }
+        }
+        scrivi(QStringLiteral("ERRORE pulsante sconosciuto: ") + parole.at(1));
+        return false;
+    }
+    if (comando == QLatin1String("attendi-sync")) {
+        QElapsedTimer tempo;
+        tempo.start();
+        while (sincronizzazioniConcluse() <= m_syncPrima) {
+            if (tempo.elapsed() > 10 * 60 * 1000) {
+                scrivi(QStringLiteral("ERRORE Sync non si è concluso in 10 minuti"));
+                return false;
+            }
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+            QThread::msleep(50);
+        }
+        return true;
+    }
+    QTableView *tabella = griglia();
+    if ((comando == QLatin1String("tabella") || comando == QLatin1String("cella") || comando == QLatin1String("blocco")) &&
+        (!tabella || tabella->isHidden())) {
+        scrivi(QStringLiteral("ERRORE le autorizzazioni non sono caricate"));
+        return false;
+    }
+    if (comando == QLatin1String("tabella")) {
+        const QAbstractItemModel *m = tabella->model();
+        QStringList medici;
+        for (int c = 1; c < m->columnCount(); ++c) {
+            medici << m->index(0, c).data().toString().replace(QLatin1Char('\n'), QLatin1Char(' '));
+        }
+        scrivi(medici.join(QLatin1Char('\t')));
+        for (int r = 1; r < m->rowCount(); ++r) {
+            QStringList riga;
+            for (int c = 0; c < m->columnCount(); ++c) {
+                riga << m->index(r, c).data().toString();
+            }
+            scrivi(riga.join(QLatin1Char('\t')));
+        }
+        return true;
+    }
+    if (comando == QLatin1String("cella") && parole.size() == 3) {
+        const QAbstractItemModel *m = tabella->model();
+        int riga = -1;
+        int colonna = -1;
+        for (int r = 1; r < m->rowCount(); ++r) {
+            if (m->index(r, 0).data().toString().compare(parole.at(1), Qt::CaseInsensitive) == 0) {
+                riga = r;
+            }
+        }
+        for (int c = 1; c < m->columnCount(); ++c) {
+            if (m->index(0, c).data().toString().section(QLatin1Char('\n'), 0, 0).compare(parole.at(2), Qt::CaseInsensitive) ==
+                0) {
+                colonna = c;
+            }
+        }
+        if (riga < 0 || colonna < 0) {
+            scrivi(QStringLiteral("ERRORE cella non trovata: ") + parole.mid(1).join(QLatin1Char(' ')));
+            return false;
+        }
+        tabella->selectionModel()->select(m->index(riga, colonna), QItemSelectionModel::ClearAndSelect);
+        return true;
+    }
+    if (comando == QLatin1String("blocco") && parole.size() == 5) {
+        const QAbstractItemModel *m = tabella->model();
+        const QItemSelection scelta(m->index(parole.at(1).toInt(), parole.at(2).toInt()),
+                                    m->index(parole.at(3).toInt(), parole.at(4).toInt()));
+        tabella->selectionModel()->select(scelta, QItemSelectionModel::ClearAndSelect);
+        return true;
+    }
     scrivi(QStringLiteral("ERRORE riga non valida: ") + parole.join(QLatin1Char(' ')));
     return false;
+}
+
+FinestraFigliaHost *Script::pannello() const
+{
+    const QList<FinestraFigliaHost *> figlie = m_host.finestra().figlie();
+    return figlie.isEmpty() ? nullptr : figlie.last();
+}
+
+QTableView *Script::griglia() const
+{
+    FinestraFigliaHost *f = pannello();
+    return f && f->widget() ? f->widget()->findChild<QTableView *>(QStringLiteral("Grid1")) : nullptr;
+}
+
+// Runs of Sync that ended, as its run log counts them.
+int Script::sincronizzazioniConcluse() const
+{
+    QFile log(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+              QStringLiteral("/Dorvane/Quor/Quor.log"));
+    if (!log.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    return int(log.readAll().count("Operazione terminata"));
 }
 
 int Script::esegui(const QStringList &righe)

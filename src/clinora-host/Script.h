@@ -23,7 +23,11 @@ private:
     bool riga(const QStringList &parole);
     void attendi();
     void scrivi(const QString &testo);
+    class QTableView *griglia() const;
+    class FinestraFigliaHost *pannello() const;
+    int sincronizzazioniConcluse() const;
 
     Host &m_host;
     QTextStream &m_uscita;
+    int m_syncPrima = 0;
 };

@@ -1,12 +1,17 @@
 #include "PlugIn.h"
 
 #include "PacchettoCartella.h"
+#include "frmMDI.h"
 #include "modCartelle.h"
+#include "modIni.h"
 #include "modLog.h"
 #include "modStruttura.h"
 
 #include <QDir>
 #include <QFile>
+#include <QIcon>
+#include <QPainter>
+#include <QPixmap>
 
 #if defined(Q_OS_UNIX)
 #include <dlfcn.h>
@@ -35,27 +40,33 @@ QString CartellaPlugin()
 PlugIn::PlugIn(QObject *parent) : QObject(parent)
 {
     lanvera::ImpostaCartellaProgramma(CartellaPlugin());
+    lanvera::ImpostaFileIni(lanvera::CartellaProgramma() + QStringLiteral("/plgLanvera.ini"));
 }
 
-PlugIn::~PlugIn() = default;
+PlugIn::~PlugIn()
+{
+    if (m_myForm) {
+        disconnect(m_myForm, nullptr, this, nullptr);
+    }
+}
 
 void PlugIn::LeggiVariabili(const QVariantHash &variables)
 {
     if (variables.contains(QStringLiteral("clsDB"))) {
-        m_db = variables.value(QStringLiteral("clsDB")).value<clinora::ClsDB *>();
+        m_stato.db = variables.value(QStringLiteral("clsDB")).value<clinora::ClsDB *>();
     }
     if (variables.contains(QStringLiteral("Risposte"))) {
-        m_risposte = variables.value(QStringLiteral("Risposte")).value<clinora::Risposte *>();
+        m_stato.risposte = variables.value(QStringLiteral("Risposte")).value<clinora::Risposte *>();
     }
 }
 
 void PlugIn::InitVariables(QVariantHash &variables)
 {
     LeggiVariabili(variables);
-    m_disk = variables.value(QStringLiteral("Disk")).toString();
-    m_userDisk = variables.value(QStringLiteral("UserDisk")).toString();
-    m_commonDisk = variables.value(QStringLiteral("CommonDisk")).toString();
-    m_versione = variables.value(QStringLiteral("Versione")).toString();
+    m_stato.disk = variables.value(QStringLiteral("Disk")).toString();
+    m_stato.userDisk = variables.value(QStringLiteral("UserDisk")).toString();
+    m_stato.commonDisk = variables.value(QStringLiteral("CommonDisk")).toString();
+    m_stato.versione = variables.value(QStringLiteral("Versione")).toString();
 }
 
 void PlugIn::VerificaStruttura(clinora::ClsDB &db, const QString &versione, const QString &, const QString &,
@@ -66,13 +77,13 @@ void PlugIn::VerificaStruttura(clinora::ClsDB &db, const QString &versione, cons
 
 bool PlugIn::AutoDiagnosi()
 {
-    if (!modStruttura::VersioneValida(m_versione)) {
+    if (!modStruttura::VersioneValida(m_stato.versione)) {
         m_disattivato = true;
         return false;
     }
-    QDir().mkpath(m_userDisk + QStringLiteral("/Plugins/plgLanvera/Logs"));
-    PacchettoCartella(m_stato).CaricaListaTabelle(lanvera::CartellaProgramma() + QStringLiteral("/Cartella.sql"));
-    m_iniHostPresente = lanvera::EsisteFile(lanvera::CartellaProgramma() + QStringLiteral("/../../K47.ini"));
+    QDir().mkpath(m_stato.userDisk + QStringLiteral("/Plugins/plgLanvera/Logs"));
+    PacchettoCartella(m_stato.motore).CaricaListaTabelle(lanvera::CartellaProgramma() + QStringLiteral("/Cartella.sql"));
+    m_stato.iniHostPresente = lanvera::EsisteFile(lanvera::CartellaProgramma() + QStringLiteral("/../../K47.ini"));
     return true;
 }
 
@@ -94,11 +105,13 @@ void PlugIn::SetForm(clinora::Finestra &frm, QVariantHash &variables)
         m_frmMain->DisabilitaWAN(true);
     } else if (nome == QLatin1String("frmricercapaziente")) {
         m_frmRicerca = static_cast<clinora::FinestraRicerca *>(&frm);
-        m_satpeAttivo = VerificaSatpe();
+        connect(m_frmRicerca, &clinora::FinestraRicerca::GestioneClick, this, &PlugIn::ApriPannello,
+                Qt::UniqueConnection);
+        m_stato.satpeAttivo = VerificaSatpe();
     } else if (nome == QLatin1String("frmambulatorio")) {
         auto *cartella = static_cast<clinora::FinestraCartella *>(&frm);
         connect(cartella, &clinora::FinestraCartella::QueryUnload, this, [this] {
-            if (m_db && m_db->Name().toLower().endsWith(QStringLiteral("clinoraquor.mdb"))) {
+            if (m_stato.db && m_stato.db->Name().toLower().endsWith(QStringLiteral("clinoraquor.mdb"))) {
                 RipristinaSatpe();
             }
         });
@@ -162,27 +175,27 @@ void PlugIn::ScaricaDaRicerca(QVariantList &param)
 Risposte::Risposta PlugIn::Messaggio(const QString &testo, Risposte::Icona icona, Risposte::Pulsanti pulsanti,
                                      Risposte::Risposta predefinita)
 {
-    if (!m_risposte) {
+    if (!m_stato.risposte) {
         return predefinita;
     }
-    return m_risposte->Messaggio(NomeProdotto(), testo, icona, pulsanti, predefinita);
+    return m_stato.risposte->Messaggio(NomeProdotto(), testo, icona, pulsanti, predefinita);
 }
 
 void PlugIn::ScriviLog(const QString &testo, bool errore)
 {
-    lanvera::ScriviLogArchivio(m_disk, testo, errore, lanvera::TagUser);
+    lanvera::ScriviLogArchivio(m_stato.disk, testo, errore, lanvera::TagUser);
 }
 
 bool PlugIn::VerificaSatpe()
 {
     m_fileSatpe.clear();
-    const QString cartella = m_commonDisk + QStringLiteral("/Plugins/plgMerid/Servizi/");
+    const QString cartella = m_stato.commonDisk + QStringLiteral("/Plugins/plgMerid/Servizi/");
     if (!lanvera::EsisteFile(cartella + QStringLiteral("SATPE_2.xml"))) {
         return false;
     }
     m_fileSatpe = cartella + QStringLiteral("SATPE_1.xml");
     RipristinaSatpe();
-    if (m_db && m_db->DB().tables().contains(QStringLiteral("SOLE_Versione"), Qt::CaseInsensitive)) {
+    if (m_stato.db && m_stato.db->DB().tables().contains(QStringLiteral("SOLE_Versione"), Qt::CaseInsensitive)) {
         return true;
     }
     m_fileSatpe.clear();
@@ -200,4 +213,89 @@ void PlugIn::RipristinaSatpe()
     if (!file.rename(m_fileSatpe)) {
         ScriviLog(QStringLiteral("Ripristino SATPE: Errore ") + file.errorString(), true);
     }
+}
+
+namespace {
+
+// The pictures of the panel's buttons: a letter on a coloured square each.
+QIcon Immagine(int numero)
+{
+    static const char *const lettere[] = {"L", "A", "N", "S", "R", "P", "X"};
+    static const QColor colori[] = {QColor(0x4a, 0x6f, 0xa5), QColor(0x2e, 0x8b, 0x57), QColor(0xb2, 0x22, 0x22),
+                                    QColor(0x1e, 0x90, 0xff), QColor(0x8a, 0x6d, 0x3b), QColor(0x6a, 0x5a, 0xcd),
+                                    QColor(0x80, 0x80, 0x80)};
+    QPixmap quadro(24, 24);
+    quadro.fill(colori[numero % 7]);
+    QPainter p(&quadro);
+    p.setPen(Qt::white);
+    QFont f = p.font();
+    f.setBold(true);
+    f.setPixelSize(15);
+    p.setFont(f);
+    p.drawText(quadro.rect(), Qt::AlignCenter, QString::fromLatin1(lettere[numero % 7]));
+    return QIcon(quadro);
+}
+
+} // namespace
+
+void PlugIn::ApriPannello()
+{
+    if (m_pannelloAperto && m_myForm) {
+        m_myForm->SetFocus();
+        return;
+    }
+    if (!m_frmMain) {
+        return;
+    }
+    m_frmMain->ChiudiTutto();
+    m_myForm = m_frmMain->OpenChildForm();
+    if (!m_myForm) {
+        return;
+    }
+    connect(m_myForm, &clinora::FinestraFiglia::Scaricata, this, &PlugIn::PannelloChiuso);
+    m_pannello = new frmMDI(m_stato);
+    QPalette sfondo = m_pannello->palette();
+    sfondo.setColor(QPalette::Window, QColor::fromRgb(QRgb(m_coloreSfondo)));
+    m_pannello->setPalette(sfondo);
+    m_myForm->HandleForm(m_pannello);
+    m_myForm->ImpostaIcona(Immagine(0));
+    m_myForm->ImpostaCaption(QStringLiteral("Lanvera"));
+    m_myForm->InitGui(QStringLiteral("cplglanvera"), QStringLiteral("Autorizzazioni"), m_pannello->picPanel());
+    CreaBarraPannello();
+    m_myForm->Show();
+    m_pannelloAperto = true;
+}
+
+void PlugIn::CreaBarraPannello()
+{
+    const struct
+    {
+        int id;
+        const char *caption;
+        const char *tooltip;
+        bool gruppo;
+        int immagine;
+    } pulsanti[] = {
+        {2, "Autorizza", "Autorizza il Medico allo scarico del paziente", false, 1},
+        {3, "Nega", "Nega l'auorizzazione", false, 2},
+        {7, "Rimuovi", "Rimuove uno o più pazienti dal server", true, 6},
+        {5, "Rileggi", "Rilegge le autorizzazioni dal server", true, 4},
+        {6, "Password", "Gestione password di accesso al server", false, 5},
+        {1, "Log", "Mostra il log", false, 0},
+        {4, "Sincronizza", "Avvia la sincronizzazione", true, 3},
+    };
+    for (const auto &p : pulsanti) {
+        m_myForm->AddToolbarButton(p.id, QString::fromUtf8(p.caption), QString::fromUtf8(p.tooltip), p.gruppo,
+                                   Immagine(p.immagine));
+    }
+}
+
+void PlugIn::PannelloChiuso()
+{
+    if (m_pannello) {
+        m_pannello->QueryUnload();
+    }
+    m_myForm.clear();
+    m_pannello.clear();
+    m_pannelloAperto = false;
 }

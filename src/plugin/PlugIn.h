@@ -1,11 +1,13 @@
 #pragma once
 
 #include "ContrattoClinora.h"
-#include "StatoMotore.h"
+#include "StatoPlugin.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+
+class frmMDI;
 
 // The plug-in object that Clinora creates: it receives the host's values and windows, checks the
 // archive's structure and answers the host's commands. The exported entry point derives from it.
@@ -30,8 +32,9 @@ public:
     static QString NomeProdotto() { return QStringLiteral("Clinora Lanvera"); }
 
     bool PluginDisattivato() const { return m_disattivato; }
-    bool IniHostPresente() const { return m_iniHostPresente; }
-    bool SatpeAttivo() const { return m_satpeAttivo; }
+    bool IniHostPresente() const { return m_stato.iniHostPresente; }
+    bool SatpeAttivo() const { return m_stato.satpeAttivo; }
+    StatoPlugin &Stato() { return m_stato; }
     qint32 IDLocazione() const { return m_idLocazione; }
     qint32 IDPaziente() const { return m_idPaziente; }
 
@@ -47,28 +50,23 @@ private:
     void LeggiVariabili(const QVariantHash &variables);
     void ScaricaDaRicerca(QVariantList &param);
     void ScriviLog(const QString &testo, bool errore = false);
+    // The Gestione button: opens the network panel, or brings it forward.
+    void ApriPannello();
+    void CreaBarraPannello();
+    void PannelloChiuso();
 
     bool m_disattivato = false;
     bool m_pannelloAperto = false;
-    bool m_iniHostPresente = false;
-    bool m_satpeAttivo = false;
     QString m_fileSatpe;
     qint32 m_idLocazione = 0;
     qint32 m_idPaziente = 0;
     QString m_firma;
     qint32 m_coloreSfondo = 0;
 
-    clinora::ClsDB *m_db = nullptr;
-    clinora::Risposte *m_risposte = nullptr;
-    QString m_disk;
-    QString m_userDisk;
-    QString m_commonDisk;
-    QString m_versione;
-
     QPointer<clinora::FinestraPrincipale> m_frmMain;
     QPointer<clinora::FinestraRicerca> m_frmRicerca;
     QPointer<clinora::FinestraFiglia> m_myForm;
+    QPointer<frmMDI> m_pannello;
 
-    // The chart table list, loaded once.
-    StatoMotore m_stato;
+    StatoPlugin m_stato;
 };

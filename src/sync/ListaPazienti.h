@@ -24,6 +24,13 @@ public:
         const auto it = m_indice.constFind(chiave);
         return it == m_indice.cend() ? nullptr : &m_pazienti.at(*it);
     }
+    // For changing a patient in place; his key stays as it is.
+    clsPaziente *trova(const QString &chiave)
+    {
+        const auto it = m_indice.constFind(chiave);
+        return it == m_indice.cend() ? nullptr : &m_pazienti[*it];
+    }
+    QList<clsPaziente> &pazienti() { return m_pazienti; }
     void svuota()
     {
         m_pazienti.clear();

@@ -284,24 +284,43 @@ bool clsSincronizza::AccessoServer()
 
 bool clsSincronizza::LeggiPazientiServer()
 {
-    m_pazientiServer.svuota();
-    auto errore = [this](int numero, const QString &testo) {
-        m_stato.messaggioErrore =
-            QStringLiteral("Lettura lista pazienti: Errore ") + QString::number(numero) + QLatin1Char(' ') + testo;
+    auto errore = [this](const lanvera::dao::Errore &e) {
+        m_stato.messaggioErrore = QStringLiteral("Lettura lista pazienti: Errore ") + e.testo();
         return false;
     };
     if (!m_server || !m_server->usaDatabaseRete()) {
-        const lanvera::dao::Errore e =
-            m_server ? m_server->errore() : lanvera::dao::Errore{2006, QStringLiteral("Server non connesso")};
-        return errore(e.numero, e.descrizione);
+        return errore(m_server ? m_server->errore()
+                               : lanvera::dao::Errore{2006, QStringLiteral("Server non connesso")});
     }
-    QSqlQuery q(m_server->database());
+    lanvera::dao::Errore e;
+    if (!LeggiPazientiServerDa(
+            m_server->database(), m_cfMedico, m_pazientiServer,
+            [this] {
+                m_stato.cedi();
+                return !m_stato.annullato;
+            },
+            &e)) {
+        return errore(e);
+    }
+    return !m_stato.annullato;
+}
+
+bool clsSincronizza::LeggiPazientiServerDa(const QSqlDatabase &server, const QString &cfMedico, ListaPazienti &lista,
+                                           const std::function<bool()> &continua, lanvera::dao::Errore *errore)
+{
+    lista.svuota();
+    auto fallisci = [errore](const lanvera::dao::Errore &e) {
+        if (errore) {
+            *errore = e;
+        }
+        return false;
+    };
+    QSqlQuery q(server);
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT * FROM tblanagrafica WHERE CFMedico=? ORDER BY Cognome,Nome"));
-    q.addBindValue(m_cfMedico);
+    q.addBindValue(cfMedico);
     if (!q.exec()) {
-        const lanvera::dao::Errore e = lanvera::ErroreServer(q.lastError());
-        return errore(e.numero, e.descrizione);
+        return fallisci(lanvera::ErroreServer(q.lastError()));
     }
     const QSqlRecord campi = q.record();
     const auto colonna = [&campi](const char *nome) { return campi.indexOf(QLatin1StringView(nome)); };
@@ -313,7 +332,7 @@ bool clsSincronizza::LeggiPazientiServer()
               cPrec = colonna("CFMedicoPrecedente");
     const auto testo = [&q](int i) { return i < 0 ? QString() : ComeTesto(q.value(i)); };
 
-    while (!m_stato.annullato && q.next()) {
+    while ((!continua || continua()) && q.next()) {
         clsPaziente p;
         p.KeyPaziente = testo(cID);
         p.CF = testo(cCF);
@@ -334,17 +353,15 @@ bool clsSincronizza::LeggiPazientiServer()
         if (p.KeyPaziente.isEmpty()) {
             continue; // a row without key is no patient of the network
         }
-        if (!m_pazientiServer.aggiungi(p)) {
-            return errore(ErroreChiaveDoppia,
-                          QStringLiteral("Chiave già associata ad un elemento dell'insieme: ") + p.KeyPaziente);
+        if (!lista.aggiungi(p)) {
+            return fallisci({ErroreChiaveDoppia,
+                             QStringLiteral("Chiave già associata ad un elemento dell'insieme: ") + p.KeyPaziente});
         }
-        m_stato.cedi();
     }
     if (q.lastError().isValid()) {
-        const lanvera::dao::Errore e = lanvera::ErroreServer(q.lastError());
-        return errore(e.numero, e.descrizione);
+        return fallisci(lanvera::ErroreServer(q.lastError()));
     }
-    return !m_stato.annullato;
+    return true;
 }
 
 bool clsSincronizza::LeggiPazientiLocali()

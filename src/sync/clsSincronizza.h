@@ -76,6 +76,10 @@ public:
     static bool LeggiPazientiArchivio(lanvera::dao::Database &archivio, const QString &cfMedico, const QDate &oggi,
                                       ListaPazienti &lista, const std::function<bool()> &continua,
                                       lanvera::dao::Errore *errore);
+    // This doctor's patients on the server (the open database must be the network's), in the order
+    // of their names; `continua` runs before each row and stops the reading when it answers false.
+    static bool LeggiPazientiServerDa(const QSqlDatabase &server, const QString &cfMedico, ListaPazienti &lista,
+                                      const std::function<bool()> &continua, lanvera::dao::Errore *errore);
     // "Avvio Sincronizzazione V.<major>.<minor>.<revision>".
     static QString RigaAvvio();
     // The network's server organisation, as the identity warnings name it.

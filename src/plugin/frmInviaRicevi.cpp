@@ -1,0 +1,540 @@
+#include "frmInviaRicevi.h"
+
+#include "Database.h"
+#include "Module1.h"
+#include "PlugIn.h"
+#include "StatoPlugin.h"
+#include "clsSincronizza.h"
+#include "frmCreaPassword.h"
+#include "frmPassword.h"
+#include "modLog.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDate>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QSqlRecord>
+#include <QVBoxLayout>
+#include <QVersionNumber>
+
+using clinora::Risposte;
+
+namespace {
+
+QString nominativo(const QString &cognome, const QString &nome)
+{
+    return cognome + QLatin1Char(' ') + nome;
+}
+
+QString testoErrore(const lanvera::dao::Errore &e)
+{
+    return e.descrizione.isEmpty() ? QString::number(e.numero) : e.descrizione;
+}
+
+} // namespace
+
+frmInviaRicevi::frmInviaRicevi(StatoPlugin &stato, QWidget *parent) : QDialog(parent), m_stato(stato)
+{
+    setWindowTitle(PlugIn::NomeProdotto());
+    setModal(true);
+    m_testo = new QLineEdit(this);
+    m_testo->setObjectName(QStringLiteral("Text1"));
+    m_testo->setReadOnly(true);
+    m_testo->setMinimumWidth(420);
+    m_annulla = new QPushButton(QStringLiteral("Annulla"), this);
+    m_annulla->setObjectName(QStringLiteral("cmdAnnulla"));
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_testo);
+    layout->addWidget(m_annulla, 0, Qt::AlignRight);
+    connect(m_annulla, &QPushButton::clicked, this, &frmInviaRicevi::Annulla);
+    // The operation starts once the window is up, so that it shows while it works.
+    m_timer.setSingleShot(true);
+    m_timer.setInterval(0);
+    connect(&m_timer, &QTimer::timeout, this, &frmInviaRicevi::Avvia);
+    m_timer.start();
+}
+
+frmInviaRicevi::~frmInviaRicevi() = default;
+
+bool frmInviaRicevi::Esegui(StatoPlugin &stato, QWidget *parent)
+{
+    stato.richiesta.EsitoOperazione = false;
+    frmInviaRicevi finestra(stato, parent);
+    finestra.exec();
+    return stato.richiesta.EsitoOperazione;
+}
+
+QString frmInviaRicevi::RigaAvvio()
+{
+    const QVersionNumber v = QVersionNumber::fromString(QStringLiteral(LANVERA_VERSION));
+    return QStringLiteral("Avvio Autorizzazioni V.%1.%2.%3").arg(v.majorVersion()).arg(v.minorVersion()).arg(v.microVersion());
+}
+
+void frmInviaRicevi::closeEvent(QCloseEvent *evento)
+{
+    // The window closes by itself when its operation ends; the close button is Annulla.
+    if (m_inCorso) {
+        evento->ignore();
+        Annulla();
+        return;
+    }
+    QDialog::closeEvent(evento);
+}
+
+void frmInviaRicevi::Annulla()
+{
+    if (!m_stato.risposte ||
+        m_stato.risposte->Messaggio(PlugIn::NomeProdotto(), QStringLiteral("Interrompere l'operazione in corso?"),
+                                    Risposte::Icona::Domanda, Risposte::Pulsanti::SiNo,
+                                    Risposte::Risposta::No) != Risposte::Risposta::Si) {
+        return;
+    }
+    Messaggio(QStringLiteral("Annullamento in corso"));
+    m_annullato = true;
+}
+
+void frmInviaRicevi::ScriviRiga(const QString &testo, bool errore)
+{
+    if (errore) {
+        ++m_errori;
+    }
+    if (m_logAttivo) {
+        lanvera::ScriviLogArchivio(m_stato.disk, testo, errore, lanvera::TagUser);
+    }
+}
+
+void frmInviaRicevi::Messaggio(const QString &testo)
+{
+    m_testo->setText(testo);
+    ScriviRiga(testo);
+    QApplication::processEvents();
+}
+
+bool frmInviaRicevi::Fallisci(const QString &testo)
+{
+    m_errore = testo;
+    return false;
+}
+
+void frmInviaRicevi::Avvia()
+{
+    m_inCorso = true;
+    m_errore.clear();
+    m_annullato = false;
+    m_errori = 0;
+    const qint16 codice = m_stato.richiesta.CodiceOperazione;
+    m_logAttivo = codice != RichiestaOperazione::RileggiAutorizzazioni && codice != RichiestaOperazione::Accesso;
+    m_erroriInFinestra = codice != RichiestaOperazione::InviaAutorizzazioni;
+    if (codice == RichiestaOperazione::ScaricaPaziente) {
+        m_stato.richiesta.ChiaveUlmetCorrente.clear();
+    }
+
+    const bool esito = EseguiOperazione();
+    if (m_annullato) {
+        ScriviRiga(QStringLiteral("Operazione annullata dall'utente"));
+    } else if (!esito && !m_errore.isEmpty()) {
+        ScriviRiga(m_errore, true);
+        if (m_erroriInFinestra && m_stato.risposte) {
+            m_stato.risposte->Messaggio(PlugIn::NomeProdotto(), m_errore, Risposte::Icona::Esclamazione,
+                                        Risposte::Pulsanti::Ok, Risposte::Risposta::Ok);
+        }
+    } else if (esito) {
+        ScriviRiga(QStringLiteral("Operazione conclusa"));
+    }
+    ScriviRiga(QString());
+    m_server.chiudi();
+    m_stato.richiesta.EsitoOperazione = esito && !m_annullato;
+    m_inCorso = false;
+    accept();
+}
+
+bool frmInviaRicevi::EseguiOperazione()
+{
+    auto titolo = [this](const QString &riga) {
+        Messaggio(riga);
+        Messaggio(QString(riga.size(), QLatin1Char('-')));
+    };
+    switch (m_stato.richiesta.CodiceOperazione) {
+    case RichiestaOperazione::RileggiAutorizzazioni:
+        return RileggiAutorizzazioni();
+    case RichiestaOperazione::InviaAutorizzazioni:
+        titolo(RigaAvvio());
+        return InviaAutorizzazioni();
+    case RichiestaOperazione::Accesso:
+        return Accesso(true);
+    case RichiestaOperazione::Rimozione:
+        titolo(QStringLiteral("Rimozione pazienti dal server"));
+        return Rimozione();
+    default:
+        // The chart exchange (search, download, send-back) is not part of this plug-in yet.
+        return false;
+    }
+}
+
+// --- archive keys, through the host's archive ----------------------------------------------------
+
+QString frmInviaRicevi::LeggiArcItems(const QString &chiave) const
+{
+    if (!m_stato.db) {
+        return {};
+    }
+    QString sql = QStringLiteral("Select Item from arcItems where Key='%1'").arg(QString(chiave).replace(QLatin1Char('\''), QStringLiteral("''")));
+    auto rs = m_stato.db->OpenRecordset(sql, clinora::ClsDB::SoloAvanti);
+    if (!rs || rs->Eof()) {
+        return {};
+    }
+    return rs->Campo(QStringLiteral("Item")).toString();
+}
+
+bool frmInviaRicevi::ScriviArcItems(const QString &chiave, const QString &valore)
+{
+    if (!m_stato.db) {
+        return false;
+    }
+    clinora::ClsDB &db = *m_stato.db;
+    const QString criterio = QStringLiteral("Key=\"%1\"").arg(QString(chiave).replace(QLatin1Char('"'), QStringLiteral("\"\"")));
+    // Only the last of several rows with the key survives.
+    if (auto rs = db.OpenRecordset(QStringLiteral("Select * from arcItems Where (%1)").arg(criterio),
+                                   clinora::ClsDB::Dynaset)) {
+        QVariant ultimo;
+        if (!rs->Eof()) {
+            rs->MoveLast();
+            if (rs->RecordCount() > 1) {
+                ultimo = rs->Campo(QStringLiteral("ID"));
+            }
+        }
+        rs->CloseRecordset();
+        if (ultimo.isValid()) {
+            db.ExecuteTrans(
+                QStringLiteral("Delete from arcItems Where (%1) and (ID<>%2)").arg(criterio).arg(ultimo.toLongLong()));
+        }
+    }
+    auto record = db.OpenRecord(QStringLiteral("arcItems"), criterio);
+    if (!record) {
+        return false;
+    }
+    record->ImpostaCampo(QStringLiteral("Key"), chiave);
+    record->ImpostaCampo(QStringLiteral("Item"), valore);
+    record->ImpostaCampo(QStringLiteral("Cancellato"), 0);
+    return db.Update(*record);
+}
+
+QString frmInviaRicevi::ChiavePassword() const
+{
+    return m_stato.iniHostPresente ? QStringLiteral("QUOR.PasswordMedico.") + m_stato.cf
+                                   : QStringLiteral("QUOR.PasswordMedico");
+}
+
+bool frmInviaRicevi::ScriviPasswordServer(const QString &password)
+{
+    return m_server.usaDatabaseRete() &&
+           m_server.esegui(QStringLiteral("UPDATE tblmedici SET Password=? WHERE ID=?"), {password, m_stato.id});
+}
+
+// --- the access to the server --------------------------------------------------------------------
+
+bool frmInviaRicevi::IdentificaLocale()
+{
+    clinora::ClsDB &db = *m_stato.db;
+    QString cf;
+    bool riga = false;
+    if (auto rs = db.OpenRecordset(QStringLiteral("SELECT CodiceFiscale FROM tblMedico WHERE IDRete=1"),
+                                   clinora::ClsDB::SoloAvanti)) {
+        riga = !rs->Eof();
+        if (riga) {
+            cf = rs->Campo(QStringLiteral("CodiceFiscale")).toString().trimmed().toUpper();
+        }
+    }
+    if (riga && cf.isEmpty() && m_stato.satpeAttivo) {
+        // The sibling plug-in knows the doctor: his code fills the empty one here.
+        if (auto rs = db.OpenRecordset(QStringLiteral("SELECT Valore FROM SOLE_tblConfig WHERE [Key]='CodiceFiscaleMedico'"),
+                                       clinora::ClsDB::SoloAvanti)) {
+            if (!rs->Eof()) {
+                cf = rs->Campo(QStringLiteral("Valore")).toString().trimmed().toUpper();
+            }
+        }
+        if (!cf.isEmpty()) {
+            db.Execute(QStringLiteral("Update tblMedico Set CodiceFiscale='%1' Where IDRete=1")
+                           .arg(QString(cf).replace(QLatin1Char('\''), QStringLiteral("''"))));
+        }
+    }
+    m_stato.cf = cf;
+    const QString ricordata = LeggiArcItems(ChiavePassword());
+    if (!ricordata.isEmpty()) {
+        m_stato.password = ricordata;
+    }
+    if (cf.size() != 16) {
+        return Fallisci(QStringLiteral("Codice fiscale del medico non corretto"));
+    }
+    return true;
+}
+
+bool frmInviaRicevi::Accesso(bool cambioPassword)
+{
+    Messaggio(QStringLiteral("Accesso al server remoto"));
+    if (!m_stato.db) {
+        return Fallisci(QStringLiteral("Archivio non aperto"));
+    }
+    if (!IdentificaLocale()) {
+        return false;
+    }
+    if (!m_server.connetti(lanvera::ImpostazioniServer::daIni(), false)) {
+        return Fallisci(m_server.ultimoErrore());
+    }
+    Messaggio(QStringLiteral("Identificazione"));
+    if (!m_server.usaDatabaseRete()) {
+        return Fallisci(QStringLiteral("Accesso: Errore ") + m_server.errore().testo());
+    }
+    QSqlQuery q(m_server.database());
+    q.prepare(QStringLiteral("SELECT * FROM tblmedici WHERE (CF=?) AND (Sospeso=0)"));
+    q.addBindValue(m_stato.cf);
+    if (!q.exec()) {
+        return Fallisci(QStringLiteral("Accesso: Errore ") + lanvera::ErroreServer(q.lastError()).testo());
+    }
+    if (!q.next()) {
+        return Fallisci(QStringLiteral("Medico non trovato"));
+    }
+    const QSqlRecord r = q.record();
+    const QString nome = nominativo(r.value(QStringLiteral("Cognome")).toString(), r.value(QStringLiteral("Nome")).toString());
+    const QString sulServer = r.value(QStringLiteral("Password")).toString();
+    m_stato.id = r.value(QStringLiteral("ID")).toInt();
+    q.finish();
+
+    if (sulServer.isEmpty()) {
+        if (!ChiediNuovaPassword(m_stato.risposte, m_stato.cf, nome, this)) {
+            return Fallisci(QStringLiteral("Password di accesso non impostata"));
+        }
+        const QString nuova = Module1::CifraPassword(Module1::Risultato1());
+        if (!ScriviPasswordServer(nuova)) {
+            return Fallisci(QStringLiteral("Accesso: Errore ") + m_server.errore().testo());
+        }
+        m_stato.password = nuova;
+        ScriviArcItems(QStringLiteral("QUOR.PasswordMedicoSync"), nuova);
+        ScriviArcItems(ChiavePassword(), Module1::Risultato2() == QLatin1String("1") ? nuova : QString());
+    } else if (m_stato.password == sulServer) {
+        ScriviArcItems(QStringLiteral("QUOR.PasswordMedicoSync"), m_stato.password);
+    } else {
+        if (!ChiediPassword(m_stato.risposte, m_stato.cf, nome, this)) {
+            return false;
+        }
+        const QString digitata = Module1::CifraPassword(Module1::Risultato2());
+        if (digitata != sulServer) {
+            return Fallisci(QStringLiteral("Password non valida"));
+        }
+        m_stato.password = digitata;
+        if (Module1::Risultato3() == QLatin1String("1")) {
+            ScriviArcItems(ChiavePassword(), digitata);
+        }
+    }
+    m_stato.idGruppo = r.value(QStringLiteral("IDGruppo")).toInt();
+    m_stato.progressivo = r.value(QStringLiteral("Progressivo")).toInt();
+
+    if (cambioPassword && ChiediNuovaPassword(m_stato.risposte, m_stato.cf, nome, this)) {
+        const QString nuova = Module1::CifraPassword(Module1::Risultato1());
+        m_stato.password = nuova;
+        if (!ScriviPasswordServer(nuova)) {
+            return Fallisci(QStringLiteral("Accesso: Errore ") + m_server.errore().testo());
+        }
+        ScriviArcItems(QStringLiteral("QUOR.PasswordMedicoSync"), nuova);
+        ScriviArcItems(ChiavePassword(), Module1::Risultato2() == QLatin1String("1") ? nuova : QString());
+    }
+    return !m_annullato;
+}
+
+// --- operation 1: the authorisation table --------------------------------------------------------
+
+bool frmInviaRicevi::RileggiAutorizzazioni()
+{
+    if (!Accesso(false)) {
+        return false;
+    }
+    Messaggio(QStringLiteral("Lettura medici"));
+    m_stato.medici.clear();
+    {
+        QSqlQuery q(m_server.database());
+        q.prepare(QStringLiteral("SELECT CF,Cognome,Nome,Progressivo FROM tblmedici WHERE (IDGruppo=?) AND (Sospeso=0) "
+                                 "ORDER BY Cognome,Nome"));
+        q.addBindValue(m_stato.idGruppo);
+        if (!m_server.usaDatabaseRete() || !q.exec()) {
+            return Fallisci(QStringLiteral("Lettura medici: Errore ") + lanvera::ErroreServer(q.lastError()).testo());
+        }
+        while (!m_annullato && q.next()) {
+            const QString cf = q.value(0).toString();
+            if (cf.compare(m_stato.cf, Qt::CaseInsensitive) != 0) {
+                m_stato.medici.append({cf, q.value(1).toString(), q.value(2).toString(), q.value(3).toInt()});
+            }
+        }
+    }
+    if (m_annullato) {
+        return false;
+    }
+
+    Messaggio(QStringLiteral("Lettura propri pazienti su server"));
+    const auto continua = [this] {
+        QApplication::processEvents();
+        return !m_annullato;
+    };
+    lanvera::dao::Errore e;
+    if (!clsSincronizza::LeggiPazientiServerDa(m_server.database(), m_stato.cf, m_stato.pazientiServer, continua, &e)) {
+        return Fallisci(QStringLiteral("Lettura lista pazienti: Errore ") + e.testo());
+    }
+    Messaggio(QStringLiteral("Lettura pazienti in locale"));
+    {
+        lanvera::dao::Database archivio;
+        if (!archivio.apri(m_stato.db->Name(), true) ||
+            !clsSincronizza::LeggiPazientiArchivio(archivio, m_stato.cf, QDate::currentDate(), m_stato.pazientiLocali,
+                                                   continua, &e)) {
+            return Fallisci(QStringLiteral("Lettura lista pazienti: Errore ") +
+                            (archivio.aperto() ? e : archivio.ultimoErrore()).testo());
+        }
+    }
+    if (m_annullato) {
+        return false;
+    }
+
+    Messaggio(QStringLiteral("Organizzo la tabella"));
+    const int medici = int(m_stato.medici.size());
+    QList<clsPaziente> &locali = m_stato.pazientiLocali.pazienti();
+    m_stato.tabella = QList<QStringList>(medici + 2, QStringList(1));
+    for (int j = 1; j <= medici; ++j) {
+        const clsMedico &m = m_stato.medici.at(j - 1);
+        m_stato.tabella[j][0] = m.Cognome + QLatin1Char('\n') + m.Nome;
+    }
+    for (int i = 0; i < locali.size(); ++i) {
+        clsPaziente &p = locali[i];
+        if (p.Revocato != 0 || !p.Allineato) {
+            continue;
+        }
+        if (const clsPaziente *s = m_stato.pazientiServer.trova(p.KeyPaziente)) {
+            p.Autorizzazioni = s->Autorizzazioni;
+            p.IDDatabase = s->IDDatabase;
+        }
+        m_stato.tabella[0] << nominativo(p.Cognome, p.Nome);
+        m_stato.tabella[medici + 1] << QString::number(i);
+        for (int j = 1; j <= medici; ++j) {
+            const int k = m_stato.medici.at(j - 1).Progressivo;
+            m_stato.tabella[j] << (k >= 1 && p.Autorizzazioni.mid(k - 1, 1) == QLatin1String("1") ? QStringLiteral("1")
+                                                                                                : QString());
+        }
+    }
+    return !m_annullato;
+}
+
+// --- operation 2: sending the changed authorisations ---------------------------------------------
+
+bool frmInviaRicevi::InviaAutorizzazioni()
+{
+    if (!Accesso(false)) {
+        return false;
+    }
+    Messaggio(QStringLiteral("Analisi dei dati da sincronizzare"));
+    const int medici = int(m_stato.medici.size());
+    QList<clsPaziente> &locali = m_stato.pazientiLocali.pazienti();
+    for (int r = 1; r < m_stato.righe() && !m_annullato; ++r) {
+        QString testo(medici, QLatin1Char('0'));
+        for (int j = 1; j <= medici; ++j) {
+            const int k = m_stato.medici.at(j - 1).Progressivo;
+            if (k < 1) {
+                continue;
+            }
+            if (testo.size() < k) {
+                testo = testo.leftJustified(k, QLatin1Char('0'));
+            }
+            if (m_stato.cella(j, r) == QLatin1String("1")) {
+                testo[k - 1] = QLatin1Char('1');
+            }
+        }
+        const int i = m_stato.cella(medici + 1, r).toInt();
+        if (i < 0 || i >= locali.size()) {
+            continue;
+        }
+        clsPaziente &p = locali[i];
+        if (testo == p.Autorizzazioni) {
+            QApplication::processEvents();
+            continue;
+        }
+        if (!m_server.usaDatabaseRete()) {
+            return Fallisci(QStringLiteral("Invio Cartella: Errore ") + testoErrore(m_server.errore()));
+        }
+        QSqlQuery q(m_server.database());
+        q.prepare(QStringLiteral("SELECT ID FROM tblanagrafica WHERE (IDPaziente=?) AND (CFMedico=?)"));
+        q.addBindValue(p.KeyPaziente);
+        q.addBindValue(p.IDDatabase != 0 ? p.CFMedico : m_stato.cf);
+        if (!q.exec()) {
+            return Fallisci(QStringLiteral("Invio Cartella: Errore ") + testoErrore(lanvera::ErroreServer(q.lastError())));
+        }
+        const QVariant idRiga = q.next() ? q.value(0) : QVariant();
+        q.finish();
+        if (p.IDDatabase != 0) {
+            Messaggio(QStringLiteral("Aggiorno autorizzazioni di ") + nominativo(p.Cognome, p.Nome));
+            if (idRiga.isValid()) {
+                if (!m_server.esegui(QStringLiteral("UPDATE tblanagrafica SET Autorizzazioni=? WHERE ID=?"),
+                                     {testo, idRiga})) {
+                    return Fallisci(QStringLiteral("Invio Cartella: Errore ") + testoErrore(m_server.errore()));
+                }
+                p.Autorizzazioni = testo;
+            }
+        } else if (testo.contains(QLatin1Char('1'))) {
+            Messaggio(QStringLiteral("Aggiorno autorizzazione di ") + nominativo(p.Cognome, p.Nome));
+            const qint32 database = p.IDDatabase != 0 ? p.IDDatabase : m_stato.id;
+            const QDate nascita = QDate::fromString(p.DataNascita, QStringLiteral("dd/MM/yyyy"));
+            const QVariantList valori{p.KeyPaziente, p.CF, p.Tessera, p.Cognome, p.Nome, p.Indirizzo, p.Citta, p.CAP,
+                                      p.Provincia, p.Sesso, p.LuogoNascita,
+                                      nascita.isValid() ? QVariant(p.DataNascita) : QVariant(QMetaType(QMetaType::QString)),
+                                      m_stato.cf, testo, database};
+            const QString campi = QStringLiteral("IDPaziente=?, CF=?, Tessera=?, Cognome=?, Nome=?, Indirizzo=?, Citta=?, "
+                                                 "CAP=?, Provincia=?, Sesso=?, LuogoNascita=?, DataNascita=?, "
+                                                 "CFMedico=?, Autorizzazioni=?, IDDatabase=?");
+            const bool ok = idRiga.isValid()
+                                ? m_server.esegui(QStringLiteral("UPDATE tblanagrafica SET %1 WHERE ID=?").arg(campi),
+                                                  QVariantList(valori) << idRiga)
+                                : m_server.esegui(QStringLiteral("INSERT INTO tblanagrafica SET %1").arg(campi), valori);
+            if (!ok) {
+                return Fallisci(QStringLiteral("Invio Cartella: Errore ") + testoErrore(m_server.errore()));
+            }
+            p.Autorizzazioni = testo;
+            p.IDDatabase = database;
+            if (clsPaziente *s = m_stato.pazientiServer.trova(p.KeyPaziente)) {
+                *s = p;
+            } else {
+                m_stato.pazientiServer.aggiungi(p);
+            }
+        }
+        QApplication::processEvents();
+    }
+    return !m_annullato;
+}
+
+// --- operation 7: removal ------------------------------------------------------------------------
+
+bool frmInviaRicevi::Rimozione()
+{
+    if (!Accesso(false)) {
+        return false;
+    }
+    for (clsPaziente &p : m_stato.pazientiServer.pazienti()) {
+        if (m_annullato) {
+            return false;
+        }
+        if (!p.Elimina) {
+            continue;
+        }
+        Messaggio(QStringLiteral("Rimozione di ") + nominativo(p.Cognome, p.Nome));
+        if (!m_server.usaDatabaseRete() ||
+            !m_server.esegui(QStringLiteral("DELETE FROM tblanagrafica WHERE (IDPaziente=?) AND (CFMedico=?)"),
+                             {p.KeyPaziente, p.CFMedico}) ||
+            (p.IDDatabase != 0 && (!m_server.usaDatabaseCartelle(p.IDDatabase) ||
+                                   !m_server.esegui(QStringLiteral("DELETE FROM tblcartella WHERE IDPaziente=?"),
+                                                    {p.KeyPaziente})))) {
+            return Fallisci(QStringLiteral("Rimozione dal server: Errore ") + testoErrore(m_server.errore()));
+        }
+        p.IDDatabase = 0;
+        p.Autorizzazioni.clear();
+        p.Elimina = false;
+    }
+    return true;
+}

@@ -1,0 +1,68 @@
+#pragma once
+
+#include "ConnessioneServer.h"
+#include "ContrattoClinora.h"
+
+#include <QDialog>
+#include <QTimer>
+
+struct StatoPlugin;
+class QLineEdit;
+class QPushButton;
+
+// The plug-in's operation window: every piece of work against the server runs inside it, one
+// operation per showing. The caller fills the request, calls Esegui and reads the outcome there.
+// The window shows one progress line at a time, writes the archive log and can be cancelled.
+class frmInviaRicevi : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit frmInviaRicevi(StatoPlugin &stato, QWidget *parent = nullptr);
+    ~frmInviaRicevi() override;
+
+    // Shows the window modally and runs the requested operation; its result, also in
+    // EsitoOperazione of the request.
+    static bool Esegui(StatoPlugin &stato, QWidget *parent = nullptr);
+
+    // The progress line: shown, written to the log, and the interface gets its turn.
+    void Messaggio(const QString &testo);
+    bool Annullato() const { return m_annullato; }
+    // The server connection of the running operation.
+    lanvera::ConnessioneServer &server() { return m_server; }
+
+    // "Avvio Autorizzazioni V.<major>.<minor>.<revision>".
+    static QString RigaAvvio();
+
+protected:
+    void closeEvent(QCloseEvent *evento) override;
+
+private:
+    void Avvia();
+    bool EseguiOperazione();
+    bool Accesso(bool cambioPassword);
+    bool IdentificaLocale();
+    bool RileggiAutorizzazioni();
+    bool InviaAutorizzazioni();
+    bool Rimozione();
+    void Annulla();
+
+    bool Fallisci(const QString &testo);
+    void ScriviRiga(const QString &testo, bool errore = false);
+    QString LeggiArcItems(const QString &chiave) const;
+    bool ScriviArcItems(const QString &chiave, const QString &valore);
+    QString ChiavePassword() const;
+    bool ScriviPasswordServer(const QString &password);
+
+    StatoPlugin &m_stato;
+    QLineEdit *m_testo = nullptr;
+    QPushButton *m_annulla = nullptr;
+    QTimer m_timer;
+    lanvera::ConnessioneServer m_server;
+    bool m_annullato = false;
+    bool m_inCorso = false;
+    bool m_logAttivo = true;
+    bool m_erroriInFinestra = true;
+    int m_errori = 0;
+    QString m_errore;
+};

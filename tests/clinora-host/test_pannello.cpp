@@ -1,0 +1,211 @@
+#include "Module1.h"
+#include "SyncFixture.h"
+
+#include <QProcess>
+
+using namespace Qt::StringLiterals;
+using lanvera::test::AdminConnection;
+
+namespace {
+
+// The owner's side against the real server: the real host, the real plug-in and, from the plug-in's
+// folder, the real Sync. Rossi's colleagues sit at positions 2 and 5 of the group.
+class PannelloTest : public lanvera::test::SyncFixture
+{
+protected:
+    static inline const QString CfVerdi = u"VRDGPP60C10L219K"_s;
+
+    void SetUp() override
+    {
+        SyncFixture::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        registraMedico(CfRossi, u"Rossi"_s, u"Mario"_s, Module1::CifraPassword(u"Giusta123"_s), 1, 1);
+        registraMedico(CfBianchi, u"Bianchi"_s, u"Lucia"_s, {}, 1, 2);
+        registraMedico(CfVerdi, u"Verdi"_s, u"Giuseppe"_s, {}, 1, 5);
+        AdminConnection admin;
+        m_idRossi = admin.scalar(u"SELECT ID FROM quor.tblmedici WHERE CF='%1'"_s.arg(CfRossi)).toInt();
+
+        m_programmi = percorso(u"Clinora Host"_s);
+        QDir().mkpath(m_programmi);
+        const QString origine = qEnvironmentVariable("LANVERA_OUTPUT_DIR");
+        for (const QString &nome : {u"clinora-host"_s, u"libplgLanvera.so"_s, u"Sync"_s, u"plgLanvera.ini"_s,
+                                    u"System.mdw"_s, u"Cartella.sql"_s}) {
+            ASSERT_TRUE(QFile::copy(origine + u'/' + nome, m_programmi + u'/' + nome)) << nome.toStdString();
+        }
+        const QString ini = m_programmi + u"/plgLanvera.ini"_s;
+        QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner);
+        ASSERT_TRUE(lanvera::ScriviIniFile(ini, u"Setup"_s, u"Host"_s, impostazioni().host));
+        ASSERT_TRUE(lanvera::ScriviIniFile(ini, u"Setup"_s, u"Port"_s, impostazioni().porta));
+
+        QDir().mkpath(percorso(u"Studio Rossi"_s));
+        m_archivio = generaArchivio(u"Studio Rossi/Clinora.mdb"_s, 8, CfRossi, {});
+        ricorda(u"Giusta123"_s);
+    }
+
+    // The password the archive remembers (empty: none).
+    void ricorda(const QString &password)
+    {
+        lanvera::dao::Database db;
+        ASSERT_TRUE(db.apri(m_archivio));
+        ASSERT_TRUE(db.esegui(u"DELETE FROM arcItems WHERE [Key]='QUOR.PasswordMedico'"_s));
+        ASSERT_TRUE(db.esegui(u"INSERT INTO arcItems ([Key], Item) VALUES ('QUOR.PasswordMedico', ?)"_s,
+                              {Module1::CifraPassword(password)}));
+    }
+
+    QString item(const QString &chiave) const
+    {
+        return valore(m_archivio, u"SELECT Item FROM arcItems WHERE [Key]='%1' ORDER BY ID DESC"_s.arg(chiave)).toString();
+    }
+
+    QString passwordServer()
+    {
+        AdminConnection admin;
+        return admin.scalar(u"SELECT Password FROM quor.tblmedici WHERE CF='%1'"_s.arg(CfRossi)).toString();
+    }
+
+    // The host's output lines for a script; its exit status in `stato`.
+    QStringList host(const QString &script, int *stato = nullptr)
+    {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_DATA_HOME"_s, percorso(u"dati"_s));
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        p.setProcessEnvironment(env);
+        p.start(m_programmi + u"/clinora-host"_s, {u"--archivio"_s, m_archivio, u"--script"_s, u"-"_s});
+        p.write(script.toUtf8());
+        p.closeWriteChannel();
+        EXPECT_TRUE(p.waitForFinished(300000));
+        if (stato) {
+            *stato = p.exitCode();
+        }
+        const QStringList righe = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+        return righe;
+    }
+
+    static bool contiene(const QStringList &righe, const QString &testo)
+    {
+        return std::any_of(righe.cbegin(), righe.cend(), [&](const QString &r) { return r.contains(testo); });
+    }
+
+    int m_idRossi = 0;
+    QString m_programmi;
+    QString m_archivio;
+};
+
+TEST_F(PannelloTest, EveryWayThroughTheAccess)
+{
+    const QString cifrata = Module1::CifraPassword(u"Giusta123"_s);
+    const struct
+    {
+        const char *caso;
+        QString server;    // the password on the server, as stored
+        QString ricordata; // what the archive remembers, in clear
+        QString script;
+        bool caricata;    // the table was read
+        QString messaggio; // a message box that must show
+    } casi[] = {
+        {"same as the server's", cifrata, u"Giusta123"_s, {}, true, {}},
+        {"another, typed right", cifrata, u"Vecchia99"_s, u"password Giusta123 ricorda\n"_s, true, {}},
+        {"another, typed wrong", cifrata, u"Vecchia99"_s, u"password Sbagliata1\n"_s, false,
+         u"MESSAGGIO attenzione: Password non valida"_s},
+        {"another, cancelled", cifrata, u"Vecchia99"_s, u"password annulla\n"_s, false, {}},
+        {"none on the server, created", {}, {}, u"nuova-password Nuova1234 Nuova1234 ricorda\n"_s, true, {}},
+        {"none on the server, cancelled", {}, {}, u"nuova-password annulla\n"_s, false,
+         u"MESSAGGIO attenzione: Password di accesso non impostata"_s},
+    };
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.caso);
+        AdminConnection admin;
+        QSqlQuery q(admin.database());
+        q.prepare(u"UPDATE quor.tblmedici SET Password=? WHERE CF=?"_s);
+        q.addBindValue(c.server);
+        q.addBindValue(CfRossi);
+        ASSERT_TRUE(q.exec());
+        ricorda(c.ricordata);
+        {
+            lanvera::dao::Database db;
+            ASSERT_TRUE(db.apri(m_archivio));
+            ASSERT_TRUE(db.esegui(u"DELETE FROM arcItems WHERE [Key]='QUOR.PasswordMedicoSync'"_s));
+        }
+        const QStringList righe = host(c.script + u"gestione\ntabella\n"_s);
+        EXPECT_EQ(contiene(righe, u"Bianchi Lucia\tVerdi Giuseppe"_s), c.caricata) << righe.join(u'\n').toStdString();
+        if (!c.messaggio.isEmpty()) {
+            EXPECT_TRUE(righe.contains(c.messaggio)) << righe.join(u'\n').toStdString();
+        }
+    }
+    // The last created password is the server's, the unattended one and the remembered one.
+    const QString nuova = Module1::CifraPassword(u"Nuova1234"_s);
+    ricorda(u"Nuova1234"_s);
+    AdminConnection admin;
+    admin.exec(u"UPDATE quor.tblmedici SET Password='%1' WHERE CF='%2'"_s.arg(nuova, CfRossi));
+    // The password changed from the panel, not remembered.
+    const QStringList righe = host(u"gestione\nnuova-password Cambiata1 Cambiata1\npulsante 6\n"_s);
+    EXPECT_FALSE(contiene(righe, u"MESSAGGIO"_s)) << righe.join(u'\n').toStdString();
+    EXPECT_EQ(passwordServer(), Module1::CifraPassword(u"Cambiata1"_s));
+    EXPECT_EQ(item(u"QUOR.PasswordMedicoSync"_s), Module1::CifraPassword(u"Cambiata1"_s));
+    EXPECT_EQ(item(u"QUOR.PasswordMedico"_s), QString());
+}
+
+TEST_F(PannelloTest, AuthorisationsGoUpOnlyWhenChangedAndSyncPublishes)
+{
+    const QStringList tabella = host(u"gestione\ntabella\n"_s);
+    ASSERT_GE(tabella.size(), 3) << tabella.join(u'\n').toStdString();
+    EXPECT_EQ(tabella.first(), u"Bianchi Lucia\tVerdi Giuseppe"_s);
+    const QString primo = tabella.at(1).section(u'\t', 0, 0);
+    const QString secondo = tabella.at(2).section(u'\t', 0, 0);
+
+    // First patient: Bianchi alone; second: both (a block); nobody else is touched.
+    int stato = -1;
+    const QStringList righe = host(u"gestione\ncella \"%1\" Bianchi\npulsante 2\nblocco 2 1 2 2\npulsante 2\n"
+                                   "pulsante 4\nattendi-sync\ntabella\n"_s.arg(primo),
+                                   &stato);
+    EXPECT_EQ(stato, 0) << righe.join(u'\n').toStdString();
+    AdminConnection admin;
+    EXPECT_EQ(admin.column(u"SELECT Autorizzazioni FROM quor.tblanagrafica ORDER BY Cognome, Nome"_s).size(), 2);
+    const auto autorizzazioni = [&admin](const QString &nome) {
+        return admin
+            .scalar(u"SELECT Autorizzazioni FROM quor.tblanagrafica WHERE concat(Cognome,' ',Nome)='%1'"_s.arg(nome))
+            .toString();
+    };
+    EXPECT_EQ(autorizzazioni(primo), u"01"_s);
+    EXPECT_EQ(autorizzazioni(secondo), u"01001"_s);
+    EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor_%1.tblcartella"_s.arg(m_idRossi)).toInt(), 2)
+        << "Sync, started from the panel, published both charts";
+
+    // Denied again, and nothing else changed: only that patient goes up.
+    const QString log = m_archivio.section(u'/', 0, -2) + u"/Lanvera.log"_s;
+    const int prima = messaggi(log).size();
+    host(u"gestione\nblocco 2 1 2 1\npulsante 3\npulsante 4\nattendi-sync\n"_s);
+    EXPECT_EQ(autorizzazioni(secondo), u"00001"_s);
+    const QStringList nuove = messaggi(log).mid(prima);
+    EXPECT_EQ(std::count_if(nuove.cbegin(), nuove.cend(),
+                            [](const QString &r) { return r.startsWith(u"Aggiorno autorizzazion"_s); }),
+              1)
+        << nuove.join(u'\n').toStdString();
+
+    // A selection that starts in the names is refused.
+    EXPECT_TRUE(host(u"gestione\nblocco 0 0 1 1\npulsante 2\n"_s)
+                    .contains(u"MESSAGGIO attenzione: Selezionare prima una o più celle"_s));
+}
+
+TEST_F(PannelloTest, RemovalNeedsBothConfirmations)
+{
+    const QStringList tabella = host(u"gestione\ntabella\n"_s);
+    ASSERT_GE(tabella.size(), 2);
+    host(u"gestione\nblocco 1 1 1 2\npulsante 2\npulsante 4\nattendi-sync\n"_s);
+    AdminConnection admin;
+    ASSERT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblanagrafica"_s).toInt(), 1);
+    const QString cf = admin.scalar(u"SELECT CF FROM quor.tblanagrafica"_s).toString();
+
+    for (const QString &risposte : {u"rispondi no\n"_s, u"rispondi si\nrispondi no\n"_s}) {
+        host(u"gestione\nrimuovi %1\n%2pulsante 7\n"_s.arg(cf, risposte));
+        EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblanagrafica"_s).toInt(), 1) << risposte.toStdString();
+    }
+    host(u"gestione\nrimuovi %1\nrispondi si\nrispondi si\npulsante 7\n"_s.arg(cf));
+    EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblanagrafica"_s).toInt(), 0);
+    EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor_%1.tblcartella"_s.arg(m_idRossi)).toInt(), 0);
+}
+
+} // namespace
