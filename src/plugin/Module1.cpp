@@ -1,8 +1,28 @@
 #include "Module1.h"
 
+#include "ContrattoClinora.h"
 #include "clsAES.h"
 
+#include <QAbstractButton>
+#include <QDialog>
+
 namespace Module1 {
+
+namespace {
+
+struct EsitoDialogo
+{
+    bool annullato = true;
+    QString risultato[3];
+};
+
+EsitoDialogo &Esito()
+{
+    static EsitoDialogo esito;
+    return esito;
+}
+
+} // namespace
 
 QString CifraPassword(const QString &testo)
 {
@@ -10,6 +30,62 @@ QString CifraPassword(const QString &testo)
         return {};
     }
     return clsAES().EncryptStr(testo);
+}
+
+bool DialogoAnnullato()
+{
+    return Esito().annullato;
+}
+
+void ImpostaDialogoAnnullato(bool annullato)
+{
+    Esito().annullato = annullato;
+}
+
+QString Risultato1()
+{
+    return Esito().risultato[0];
+}
+
+QString Risultato2()
+{
+    return Esito().risultato[1];
+}
+
+QString Risultato3()
+{
+    return Esito().risultato[2];
+}
+
+void ImpostaRisultato1(const QString &testo)
+{
+    Esito().risultato[0] = testo;
+}
+
+void ImpostaRisultato2(const QString &testo)
+{
+    Esito().risultato[1] = testo;
+}
+
+void ImpostaRisultato3(const QString &testo)
+{
+    Esito().risultato[2] = testo;
+}
+
+bool EseguiDialogo(clinora::Risposte *risposte, const QString &nome, QDialog &dialogo, QAbstractButton &annulla,
+                   const std::function<void(const QVariantHash &)> &compila)
+{
+    QVariantHash valori;
+    if (risposte && risposte->Dialogo(nome, valori)) {
+        if (valori.value(QStringLiteral("annulla")).toBool()) {
+            annulla.click();
+        } else {
+            compila(valori);
+        }
+    } else {
+        dialogo.exec();
+    }
+    return !DialogoAnnullato();
 }
 
 } // namespace Module1

@@ -27,4 +27,5 @@ struct clsPaziente
     QString NuovaAutorizzazione;
     QString Medico;
     QString CFMedicoPrecedente;
+    bool Elimina = false; // marked by the plug-in for removal from the server
 };
