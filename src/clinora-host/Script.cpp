@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QItemSelectionModel>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
 #include <QThread>
@@ -138,7 +139,8 @@ bool Script::riga(const QStringList &parole)
             scrivi(QStringLiteral("ERRORE il pannello non è aperto"));
             return false;
         }
-        m_syncPrima = sincronizzazioniConcluse();
+        m_avviatePrima = righeSync("Avvio sincronizzazione");
+        m_conclusePrima = righeSync("Operazione terminata");
         for (QAction *a : f->barra()->actions()) {
             if (a->data().isValid() && a->data().toString() == parole.at(1)) {
                 a->trigger();
@@ -149,9 +151,18 @@ bool Script::riga(const QStringList &parole)
         return false;
     }
     if (comando == QLatin1String("attendi-sync")) {
+        // A Sync that the panel started shows in its run log within seconds, and ends in minutes.
         QElapsedTimer tempo;
         tempo.start();
-        while (sincronizzazioniConcluse() <= m_syncPrima) {
+        while (righeSync("Avvio sincronizzazione") <= m_avviatePrima) {
+            if (tempo.elapsed() > 20 * 1000) {
+                scrivi(QStringLiteral("ERRORE nessun Sync avviato"));
+                return false;
+            }
+            QApplication::processEvents(QEventLoop::AllEvents, 50);
+            QThread::msleep(50);
+        }
+        while (righeSync("Operazione terminata") <= m_conclusePrima) {
             if (tempo.elapsed() > 10 * 60 * 1000) {
                 scrivi(QStringLiteral("ERRORE Sync non si è concluso in 10 minuti"));
                 return false;
@@ -228,15 +239,14 @@ QTableView *Script::griglia() const
     return f && f->widget() ? f->widget()->findChild<QTableView *>(QStringLiteral("Grid1")) : nullptr;
 }
 
-// Runs of Sync that ended, as its run log counts them.
-int Script::sincronizzazioniConcluse() const
+int Script::righeSync(const char *riga) const
 {
     QFile log(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
               QStringLiteral("/Dorvane/Quor/Quor.log"));
     if (!log.open(QIODevice::ReadOnly)) {
         return 0;
     }
-    return int(log.readAll().count("Operazione terminata"));
+    return int(log.readAll().count(riga));
 }
 
 int Script::esegui(const QStringList &righe)

@@ -25,9 +25,11 @@ private:
     void scrivi(const QString &testo);
     class QTableView *griglia() const;
     class FinestraFigliaHost *pannello() const;
-    int sincronizzazioniConcluse() const;
+    // How many runs of Sync began and ended, as its run log counts them.
+    int righeSync(const char *riga) const;
 
     Host &m_host;
     QTextStream &m_uscita;
-    int m_syncPrima = 0;
+    int m_avviatePrima = 0;
+    int m_conclusePrima = 0;
 };

@@ -56,7 +56,11 @@ dao::Errore ErroreServer(const QSqlError &errore)
 }
 
 ConnessioneServer::ConnessioneServer()
-    : m_nomeConnessione(QStringLiteral("lanvera-server-%1").arg(s_prossimaConnessione.fetchAndAddRelaxed(1)))
+    // Qt keeps one list of connection names per process; a plug-in brings its own copy of this
+    // library, so the object's address makes the name unique across copies too.
+    : m_nomeConnessione(QStringLiteral("lanvera-server-%1-%2")
+                            .arg(s_prossimaConnessione.fetchAndAddRelaxed(1))
+                            .arg(reinterpret_cast<quintptr>(this), 0, 16))
 {}
 
 ConnessioneServer::~ConnessioneServer()

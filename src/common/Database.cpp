@@ -61,7 +61,11 @@ Errore ErroreDa(const QSqlError &errore)
 }
 
 Database::Database()
-    : m_nomeConnessione(QStringLiteral("lanvera-archivio-%1").arg(s_prossimaConnessione.fetchAndAddRelaxed(1)))
+    // Qt keeps one list of connection names per process; a plug-in brings its own copy of this
+    // library, so the object's address makes the name unique across copies too.
+    : m_nomeConnessione(QStringLiteral("lanvera-archivio-%1-%2")
+                            .arg(s_prossimaConnessione.fetchAndAddRelaxed(1))
+                            .arg(reinterpret_cast<quintptr>(this), 0, 16))
 {}
 
 Database::~Database()

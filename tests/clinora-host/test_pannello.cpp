@@ -169,7 +169,7 @@ TEST_F(PannelloTest, AuthorisationsGoUpOnlyWhenChangedAndSyncPublishes)
             .scalar(u"SELECT Autorizzazioni FROM quor.tblanagrafica WHERE concat(Cognome,' ',Nome)='%1'"_s.arg(nome))
             .toString();
     };
-    EXPECT_EQ(autorizzazioni(primo), u"01"_s);
+    EXPECT_EQ(autorizzazioni(primo), u"01000"_s) << "padded to the second colleague's position";
     EXPECT_EQ(autorizzazioni(secondo), u"01001"_s);
     EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor_%1.tblcartella"_s.arg(m_idRossi)).toInt(), 2)
         << "Sync, started from the panel, published both charts";
