@@ -41,6 +41,7 @@ public:
 
     QWidget *widget() const;
     QToolBar *barra() const { return m_barra; }
+    bool scaricata() const { return m_scaricata; }
 
 protected:
     bool eventFilter(QObject *oggetto, QEvent *evento) override;

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QMessageBox>
@@ -101,6 +102,18 @@ bool RisposteHost::Dialogo(const QString &nome, QVariantHash &valori)
 {
     if (!m_scrivi) {
         return false; // the plug-in shows its own dialog to the user
+    }
+    if (nome == QLatin1String("log")) {
+        // The script reads a log as its last lines.
+        QFile file(valori.value(QStringLiteral("file")).toString());
+        const QStringList righe =
+            file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
+                                           : QStringList();
+        m_scrivi(QStringLiteral("LOG %1 righe").arg(righe.size()));
+        for (const QString &riga : righe.mid(qMax(0, int(righe.size()) - 3))) {
+            m_scrivi(QStringLiteral("LOG ") + riga);
+        }
+        return true;
     }
     for (auto it = m_dialoghi.begin(); it != m_dialoghi.end(); ++it) {
         if (it->first == nome) {

@@ -56,6 +56,7 @@ void Script::attendi()
     quieto.start();
     while (quieto.elapsed() < 50) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QThread::msleep(2);
     }
 }
@@ -230,7 +231,12 @@ bool Script::riga(const QStringList &parole)
 FinestraFigliaHost *Script::pannello() const
 {
     const QList<FinestraFigliaHost *> figlie = m_host.finestra().figlie();
-    return figlie.isEmpty() ? nullptr : figlie.last();
+    for (auto it = figlie.crbegin(); it != figlie.crend(); ++it) {
+        if (!(*it)->scaricata()) {
+            return *it;
+        }
+    }
+    return nullptr;
 }
 
 QTableView *Script::griglia() const

@@ -88,4 +88,20 @@ bool EseguiDialogo(clinora::Risposte *risposte, const QString &nome, QDialog &di
     return !DialogoAnnullato();
 }
 
+int EtaDaData(const QString &data, const QDate &oggi)
+{
+    const QDate nascita = QDate::fromString(data.trimmed(), QStringLiteral("dd/MM/yyyy"));
+    if (!nascita.isValid()) {
+        return 0;
+    }
+    int anni = oggi.year() - nascita.year();
+    if (anni <= 0) {
+        return 0;
+    }
+    if (oggi.month() < nascita.month() || (oggi.month() == nascita.month() && oggi.day() < nascita.day())) {
+        --anni;
+    }
+    return anni;
+}
+
 } // namespace Module1

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QVariantHash>
 
@@ -17,6 +18,10 @@ namespace Module1 {
 // The stored form of a doctor's password: clsAES::EncryptStr of it, or the empty text for an
 // empty password (no password set).
 QString CifraPassword(const QString &testo);
+
+// Whole years from a date of birth ("dd/mm/yyyy") to `oggi`; 0 for a text that is not a date and
+// for a date not in the past.
+int EtaDaData(const QString &data, const QDate &oggi);
 
 // The outcome of the plug-in's last dialog. Every dialog sets the cancelled flag when it loads and
 // clears it, with the result texts it gives, only when it is confirmed; a cancelled dialog leaves

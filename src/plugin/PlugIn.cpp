@@ -12,6 +12,10 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include "ConnessioneServer.h"
 
 #if defined(Q_OS_UNIX)
 #include <dlfcn.h>
@@ -200,6 +204,42 @@ bool PlugIn::VerificaSatpe()
     }
     m_fileSatpe.clear();
     return false;
+}
+
+void PlugIn::ImpostaSatpe(const QString &cf, lanvera::ConnessioneServer &server)
+{
+    if (m_fileSatpe.isEmpty()) {
+        return;
+    }
+    const QString copia = m_fileSatpe + QStringLiteral(".org");
+    if (!lanvera::EsisteFile(copia) && !QFile::rename(m_fileSatpe, copia)) {
+        ScriviLog(QStringLiteral("Impostazione SATPE: Errore copia di ") + m_fileSatpe, true);
+        return;
+    }
+    QSqlQuery q(server.database());
+    q.prepare(QStringLiteral("SELECT Cognome,Nome,CodiceRegionale,ASLCompleto FROM tblmedici WHERE CF=?"));
+    q.addBindValue(cf);
+    if (!server.usaDatabaseRete() || !q.exec()) {
+        ScriviLog(QStringLiteral("Impostazione SATPE: Errore ") + q.lastError().text(), true);
+        return;
+    }
+    const bool trovato = q.next();
+    const auto campo = [&](int i) { return trovato ? q.value(i).toString() : QString(); };
+    QFile modello(lanvera::CartellaProgramma() + QStringLiteral("/QUOR_SATPE_1.xml"));
+    if (!modello.open(QIODevice::ReadOnly)) {
+        ScriviLog(QStringLiteral("Impostazione SATPE: Errore ") + modello.errorString(), true);
+        return;
+    }
+    QString testo = QString::fromLatin1(modello.readAll());
+    testo.replace(QStringLiteral("[MedicoTitolare.Cognome]"), campo(0), Qt::CaseInsensitive)
+        .replace(QStringLiteral("[MedicoTitolare.Nome]"), campo(1), Qt::CaseInsensitive)
+        .replace(QStringLiteral("[MedicoTitolare.Codice_Fiscale]"), cf, Qt::CaseInsensitive)
+        .replace(QStringLiteral("[MedicoTitolare.Codice_ASL_Completo]"), campo(3), Qt::CaseInsensitive)
+        .replace(QStringLiteral("[MedicoTitolare.Codice_Regionale]"), campo(2), Qt::CaseInsensitive);
+    QFile uscita(m_fileSatpe);
+    if (!uscita.open(QIODevice::WriteOnly | QIODevice::Truncate) || uscita.write(testo.toLatin1()) < 0) {
+        ScriviLog(QStringLiteral("Impostazione SATPE: Errore ") + uscita.errorString(), true);
+    }
 }
 
 void PlugIn::RipristinaSatpe()

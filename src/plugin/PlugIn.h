@@ -8,6 +8,9 @@
 #include <QString>
 
 class frmMDI;
+namespace lanvera {
+class ConnessioneServer;
+}
 
 // The plug-in object that Clinora creates: it receives the host's values and windows, checks the
 // archive's structure and answers the host's commands. The exported entry point derives from it.
@@ -42,6 +45,9 @@ public:
     bool VerificaSatpe();
     // Puts the doctor's own SATPE file back after a colleague's chart was open.
     void RipristinaSatpe();
+    // While a colleague's chart is open, the SATPE file names its owner (read from the server on
+    // the open connection); the doctor's own file waits beside it as ".org".
+    void ImpostaSatpe(const QString &cf, lanvera::ConnessioneServer &server);
 
 private:
     clinora::Risposte::Risposta Messaggio(const QString &testo, clinora::Risposte::Icona icona,

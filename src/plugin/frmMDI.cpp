@@ -183,8 +183,14 @@ void frmMDI::Execute(int id)
 {
     switch (id) {
     case Log: {
+        const QString file = m_stato.disk + QStringLiteral("/Lanvera.log");
+        // A host that answers for its user (its script) reads the log its own way.
+        QVariantHash valori{{QStringLiteral("file"), file}};
+        if (lanvera::EsisteFile(file) && m_stato.risposte && m_stato.risposte->Dialogo(QStringLiteral("log"), valori)) {
+            break;
+        }
         PromptPlugin prompt(m_stato.risposte);
-        frmLog::Visualizza(m_stato.disk + QStringLiteral("/Lanvera.log"), PlugIn::NomeProdotto(), prompt, this);
+        frmLog::Visualizza(file, PlugIn::NomeProdotto(), prompt, this);
         break;
     }
     case Autorizza:

@@ -185,9 +185,13 @@ TEST_F(PannelloTest, AuthorisationsGoUpOnlyWhenChangedAndSyncPublishes)
               1)
         << nuove.join(u'\n').toStdString();
 
-    // A selection that starts in the names is refused.
-    EXPECT_TRUE(host(u"gestione\nblocco 0 0 1 1\npulsante 2\n"_s)
-                    .contains(u"MESSAGGIO attenzione: Selezionare prima una o più celle"_s));
+    // A selection that starts in the names is refused; the log shows; the host's "chiuditutto"
+    // closes the panel.
+    const QStringList altre = host(u"gestione\nblocco 0 0 1 1\npulsante 2\npulsante 1\ncomando chiuditutto\n"
+                                   "pulsante 2\n"_s);
+    EXPECT_TRUE(altre.contains(u"MESSAGGIO attenzione: Selezionare prima una o più celle"_s));
+    EXPECT_TRUE(contiene(altre, u"LOG "_s)) << altre.join(u'\n').toStdString();
+    EXPECT_EQ(altre.last(), u"ERRORE il pannello non è aperto"_s);
 }
 
 TEST_F(PannelloTest, RemovalNeedsBothConfirmations)
