@@ -368,9 +368,21 @@ frmAmbulatorio::frmAmbulatorio(ArchivioHost &archivio, qint32 idPaziente, QWidge
     m_diario->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_nuovo = new QLineEdit(this);
     auto *salva = new QPushButton(QStringLiteral("Aggiungi al diario"), this);
+    auto *modifica = new QPushButton(QStringLiteral("Modifica la voce scelta"), this);
     auto *riga = new QHBoxLayout;
     riga->addWidget(m_nuovo, 1);
     riga->addWidget(salva);
+    riga->addWidget(modifica);
+    // A double click puts an entry's text up for editing.
+    connect(m_diario, &QTableWidget::cellDoubleClicked, this, [this](int r) {
+        m_nuovo->setText(m_diario->item(r, 1) ? m_diario->item(r, 1)->text() : QString());
+    });
+    connect(modifica, &QPushButton::clicked, this, [this] {
+        const int r = m_diario->currentRow();
+        if (r >= 0 && ModificaDiario(m_diario->item(r, 0)->data(Qt::UserRole).toInt(), m_nuovo->text())) {
+            m_nuovo->clear();
+        }
+    });
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_nome);
     layout->addWidget(m_diario, 1);
@@ -402,14 +414,16 @@ void frmAmbulatorio::Carica()
         setWindowTitle(QStringLiteral("Cartella di ") + nome);
     }
     m_diario->setRowCount(0);
-    if (!rs.apri(QStringLiteral("SELECT Data, Diario FROM tblDiario WHERE IDPaziente=? ORDER BY Data, ID"),
+    if (!rs.apri(QStringLiteral("SELECT ID, Data, Diario FROM tblDiario WHERE IDPaziente=? ORDER BY Data, ID"),
                  Recordset::Tipo::SoloAvanti, {m_idPaziente})) {
         return;
     }
     for (; !rs.eof(); rs.muoviProssimo()) {
         const int r = m_diario->rowCount();
         m_diario->insertRow(r);
-        m_diario->setItem(r, 0, new QTableWidgetItem(dataDa(rs.valore(QStringLiteral("Data")))));
+        auto *data = new QTableWidgetItem(dataDa(rs.valore(QStringLiteral("Data"))));
+        data->setData(Qt::UserRole, rs.valore(QStringLiteral("ID")));
+        m_diario->setItem(r, 0, data);
         m_diario->setItem(r, 1, new QTableWidgetItem(rs.testo(QStringLiteral("Diario"))));
     }
 }
@@ -423,6 +437,23 @@ bool frmAmbulatorio::AggiungiDiario(const QString &testo, QString *errore)
                        "VALUES (?, ?, ?, ?, ?, ?, 0)"),
         {lanvera::CreaGUID(), m_idPaziente, lanvera::dao::TestoDataArchivio(QDate::currentDate().startOfDay()), testo,
          adesso, adesso});
+    if (!ok && errore) {
+        *errore = m_archivio.database().ultimoErrore().testo();
+    }
+    if (ok) {
+        m_archivio.database().esegui(QStringLiteral("UPDATE tblAnagrafica2 SET TagStato=1 WHERE IDPaziente=?"),
+                                     {m_idPaziente});
+        Carica();
+    }
+    return ok;
+}
+
+bool frmAmbulatorio::ModificaDiario(qint32 id, const QString &testo, QString *errore)
+{
+    // A changed row: the moment of the change, and to be sent.
+    const bool ok = m_archivio.database().esegui(
+        QStringLiteral("UPDATE tblDiario SET Diario=?, LastUpdate=?, ToSend=0 WHERE ID=? AND IDPaziente=?"),
+        {testo, lanvera::dao::TestoDataArchivio(QDateTime::currentDateTime()), id, m_idPaziente});
     if (!ok && errore) {
         *errore = m_archivio.database().ultimoErrore().testo();
     }

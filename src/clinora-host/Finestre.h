@@ -131,6 +131,8 @@ public:
     qint32 idPaziente() const { return m_idPaziente; }
     // A diary entry of today with that text, saved at once.
     bool AggiungiDiario(const QString &testo, QString *errore = nullptr);
+    // The text of the diary entry with that ID, saved at once.
+    bool ModificaDiario(qint32 id, const QString &testo, QString *errore = nullptr);
 
 protected:
     void closeEvent(QCloseEvent *evento) override;

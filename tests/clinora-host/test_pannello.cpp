@@ -27,11 +27,14 @@ protected:
         AdminConnection admin;
         m_idRossi = admin.scalar(u"SELECT ID FROM quor.tblmedici WHERE CF='%1'"_s.arg(CfRossi)).toInt();
 
-        m_programmi = percorso(u"Clinora Host"_s);
+        // The host's layout: the plug-in and the files it ships in Plugins/plgLanvera below the host.
+        m_host = percorso(u"Clinora Host"_s);
+        m_programmi = m_host + u"/Plugins/plgLanvera"_s;
         QDir().mkpath(m_programmi);
         const QString origine = qEnvironmentVariable("LANVERA_OUTPUT_DIR");
-        for (const QString &nome : {u"clinora-host"_s, u"libplgLanvera.so"_s, u"Sync"_s, u"plgLanvera.ini"_s,
-                                    u"System.mdw"_s, u"Cartella.sql"_s}) {
+        ASSERT_TRUE(QFile::copy(origine + u"/clinora-host"_s, m_host + u"/clinora-host"_s));
+        for (const QString &nome : {u"libplgLanvera.so"_s, u"Sync"_s, u"plgLanvera.ini"_s, u"System.mdw"_s,
+                                    u"Cartella.sql"_s}) {
             ASSERT_TRUE(QFile::copy(origine + u'/' + nome, m_programmi + u'/' + nome)) << nome.toStdString();
         }
         const QString ini = m_programmi + u"/plgLanvera.ini"_s;
@@ -44,14 +47,23 @@ protected:
         ricorda(u"Giusta123"_s);
     }
 
-    // The password the archive remembers (empty: none).
-    void ricorda(const QString &password)
+    // The password the archive remembers (empty: none), under the key of the host's kind: with the
+    // host's own ini file every doctor of the computer has a key of his own.
+    void ricorda(const QString &password, bool k47 = false)
     {
+        const QString ini = m_host + u"/K47.ini"_s;
+        if (k47) {
+            QFile f(ini);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        } else {
+            QFile::remove(ini);
+        }
         lanvera::dao::Database db;
         ASSERT_TRUE(db.apri(m_archivio));
-        ASSERT_TRUE(db.esegui(u"DELETE FROM arcItems WHERE [Key]='QUOR.PasswordMedico'"_s));
-        ASSERT_TRUE(db.esegui(u"INSERT INTO arcItems ([Key], Item) VALUES ('QUOR.PasswordMedico', ?)"_s,
-                              {Module1::CifraPassword(password)}));
+        ASSERT_TRUE(db.esegui(u"DELETE FROM arcItems WHERE [Key] LIKE 'QUOR.PasswordMedico%'"_s));
+        ASSERT_TRUE(db.esegui(u"INSERT INTO arcItems ([Key], Item) VALUES (?, ?)"_s,
+                              {k47 ? u"QUOR.PasswordMedico."_s + CfRossi : u"QUOR.PasswordMedico"_s,
+                               Module1::CifraPassword(password)}));
     }
 
     QString item(const QString &chiave) const
@@ -73,7 +85,7 @@ protected:
         env.insert(u"XDG_DATA_HOME"_s, percorso(u"dati"_s));
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
         p.setProcessEnvironment(env);
-        p.start(m_programmi + u"/clinora-host"_s, {u"--archivio"_s, m_archivio, u"--script"_s, u"-"_s});
+        p.start(m_host + u"/clinora-host"_s, {u"--archivio"_s, m_archivio, u"--script"_s, u"-"_s});
         p.write(script.toUtf8());
         p.closeWriteChannel();
         EXPECT_TRUE(p.waitForFinished(300000));
@@ -90,6 +102,7 @@ protected:
     }
 
     int m_idRossi = 0;
+    QString m_host;
     QString m_programmi;
     QString m_archivio;
 };
@@ -103,17 +116,19 @@ TEST_F(PannelloTest, EveryWayThroughTheAccess)
         QString server;    // the password on the server, as stored
         QString ricordata; // what the archive remembers, in clear
         QString script;
-        bool caricata;    // the table was read
+        bool caricata;     // the table was read
         QString messaggio; // a message box that must show
+        bool k47;          // the host's own ini file is there
     } casi[] = {
-        {"same as the server's", cifrata, u"Giusta123"_s, {}, true, {}},
-        {"another, typed right", cifrata, u"Vecchia99"_s, u"password Giusta123 ricorda\n"_s, true, {}},
+        {"same as the server's", cifrata, u"Giusta123"_s, {}, true, {}, false},
+        {"same, under the doctor's own key", cifrata, u"Giusta123"_s, {}, true, {}, true},
+        {"another, typed right", cifrata, u"Vecchia99"_s, u"password Giusta123 ricorda\n"_s, true, {}, false},
         {"another, typed wrong", cifrata, u"Vecchia99"_s, u"password Sbagliata1\n"_s, false,
-         u"MESSAGGIO attenzione: Password non valida"_s},
-        {"another, cancelled", cifrata, u"Vecchia99"_s, u"password annulla\n"_s, false, {}},
-        {"none on the server, created", {}, {}, u"nuova-password Nuova1234 Nuova1234 ricorda\n"_s, true, {}},
+         u"MESSAGGIO attenzione: Password non valida"_s, false},
+        {"another, cancelled", cifrata, u"Vecchia99"_s, u"password annulla\n"_s, false, {}, false},
+        {"none on the server, created", {}, {}, u"nuova-password Nuova1234 Nuova1234 ricorda\n"_s, true, {}, false},
         {"none on the server, cancelled", {}, {}, u"nuova-password annulla\n"_s, false,
-         u"MESSAGGIO attenzione: Password di accesso non impostata"_s},
+         u"MESSAGGIO attenzione: Password di accesso non impostata"_s, false},
     };
     for (const auto &c : casi) {
         SCOPED_TRACE(c.caso);
@@ -123,7 +138,7 @@ TEST_F(PannelloTest, EveryWayThroughTheAccess)
         q.addBindValue(c.server);
         q.addBindValue(CfRossi);
         ASSERT_TRUE(q.exec());
-        ricorda(c.ricordata);
+        ricorda(c.ricordata, c.k47);
         {
             lanvera::dao::Database db;
             ASSERT_TRUE(db.apri(m_archivio));
@@ -184,6 +199,10 @@ TEST_F(PannelloTest, AuthorisationsGoUpOnlyWhenChangedAndSyncPublishes)
                             [](const QString &r) { return r.startsWith(u"Aggiorno autorizzazion"_s); }),
               1)
         << nuove.join(u'\n').toStdString();
+
+    // Closing the panel with a change asks, and Yes sends it.
+    host(u"gestione\nblocco 2 1 2 1\npulsante 2\nrispondi si\nchiudi-pannello\n"_s);
+    EXPECT_EQ(autorizzazioni(secondo), u"01001"_s);
 
     // A selection that starts in the names is refused; the log shows; the host's "chiuditutto"
     // closes the panel.
