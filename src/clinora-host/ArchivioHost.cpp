@@ -16,10 +16,7 @@ public:
     void MoveNext() override { m_rs.muoviProssimo(); }
     void MoveLast() override { m_rs.muoviUltimo(); }
     int RecordCount() const override { return m_rs.conteggio(); }
-    QVariant Campo(const QString &nome) const override
-    {
-        return m_rs.haCampo(nome) ? m_rs.valore(nome) : QVariant();
-    }
+    QVariant Campo(const QString &nome) const override { return m_rs.haCampo(nome) ? m_rs.valore(nome) : QVariant(); }
     void ImpostaCampo(const QString &nome, const QVariant &valore) override { m_rs.imposta(nome, valore); }
     void CloseRecordset() override { m_rs.chiudi(); }
 

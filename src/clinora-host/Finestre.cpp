@@ -374,9 +374,8 @@ frmAmbulatorio::frmAmbulatorio(ArchivioHost &archivio, qint32 idPaziente, QWidge
     riga->addWidget(salva);
     riga->addWidget(modifica);
     // A double click puts an entry's text up for editing.
-    connect(m_diario, &QTableWidget::cellDoubleClicked, this, [this](int r) {
-        m_nuovo->setText(m_diario->item(r, 1) ? m_diario->item(r, 1)->text() : QString());
-    });
+    connect(m_diario, &QTableWidget::cellDoubleClicked, this,
+            [this](int r) { m_nuovo->setText(m_diario->item(r, 1) ? m_diario->item(r, 1)->text() : QString()); });
     connect(modifica, &QPushButton::clicked, this, [this] {
         const int r = m_diario->currentRow();
         if (r >= 0 && ModificaDiario(m_diario->item(r, 0)->data(Qt::UserRole).toInt(), m_nuovo->text())) {

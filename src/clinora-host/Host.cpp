@@ -31,8 +31,8 @@ QString nomeIcona(Risposte::Icona icona)
 
 } // namespace
 
-Risposte::Risposta RisposteHost::Messaggio(const QString &titolo, const QString &testo, Icona icona,
-                                           Pulsanti pulsanti, Risposta predefinita)
+Risposte::Risposta RisposteHost::Messaggio(const QString &titolo, const QString &testo, Icona icona, Pulsanti pulsanti,
+                                           Risposta predefinita)
 {
     if (m_scrivi) {
         QString riga = testo;
@@ -107,8 +107,9 @@ bool RisposteHost::Dialogo(const QString &nome, QVariantHash &valori)
         // The script reads a log as its last lines.
         QFile file(valori.value(QStringLiteral("file")).toString());
         const QStringList righe =
-            file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
-                                           : QStringList();
+            file.open(QIODevice::ReadOnly)
+                ? QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)
+                : QStringList();
         m_scrivi(QStringLiteral("LOG %1 righe").arg(righe.size()));
         for (const QString &riga : righe.mid(qMax(0, int(righe.size()) - 3))) {
             m_scrivi(QStringLiteral("LOG ") + riga);
@@ -177,8 +178,7 @@ QVariantHash Host::variabili() const
 {
     const QString archivio = m_archivio.Name();
     QVariantHash v;
-    v.insert(QStringLiteral("clsDB"),
-             QVariant::fromValue<clinora::ClsDB *>(const_cast<ArchivioHost *>(&m_archivio)));
+    v.insert(QStringLiteral("clsDB"), QVariant::fromValue<clinora::ClsDB *>(const_cast<ArchivioHost *>(&m_archivio)));
     v.insert(QStringLiteral("Risposte"),
              QVariant::fromValue<clinora::Risposte *>(const_cast<RisposteHost *>(&m_risposte)));
     v.insert(QStringLiteral("Disk"), archivio.isEmpty() ? QString() : QFileInfo(archivio).absolutePath());

@@ -80,7 +80,7 @@ bool Script::riga(const QStringList &parole)
         QStringList elementi;
         for (const QVariant &v : std::as_const(param)) {
             elementi << (v.typeId() == QMetaType::Bool ? (v.toBool() ? QStringLiteral("true") : QStringLiteral("false"))
-                                                        : v.toString());
+                                                       : v.toString());
         }
         scrivi(QStringLiteral("RISULTATO ") + (esito ? QStringLiteral("true") : QStringLiteral("false")) +
                QLatin1Char('\t') + elementi.join(QLatin1Char('\t')));
@@ -121,7 +121,8 @@ bool Script::riga(const QStringList &parole)
         return true;
     }
     if (comando == QLatin1String("rimuovi") && parole.size() >= 2) {
-        m_host.risposte().accodaDialogo(QStringLiteral("rimuovi"), {{QStringLiteral("cf"), QStringList(parole.mid(1))}});
+        m_host.risposte().accodaDialogo(QStringLiteral("rimuovi"),
+                                        {{QStringLiteral("cf"), QStringList(parole.mid(1))}});
         return true;
     }
     if (comando == QLatin1String("gestione")) {
@@ -174,7 +175,8 @@ bool Script::riga(const QStringList &parole)
         return true;
     }
     QTableView *tabella = griglia();
-    if ((comando == QLatin1String("tabella") || comando == QLatin1String("cella") || comando == QLatin1String("blocco")) &&
+    if ((comando == QLatin1String("tabella") || comando == QLatin1String("cella") ||
+         comando == QLatin1String("blocco")) &&
         (!tabella || tabella->isHidden())) {
         scrivi(QStringLiteral("ERRORE le autorizzazioni non sono caricate"));
         return false;
@@ -205,8 +207,11 @@ bool Script::riga(const QStringList &parole)
             }
         }
         for (int c = 1; c < m->columnCount(); ++c) {
-            if (m->index(0, c).data().toString().section(QLatin1Char('\n'), 0, 0).compare(parole.at(2), Qt::CaseInsensitive) ==
-                0) {
+            if (m->index(0, c)
+                    .data()
+                    .toString()
+                    .section(QLatin1Char('\n'), 0, 0)
+                    .compare(parole.at(2), Qt::CaseInsensitive) == 0) {
                 colonna = c;
             }
         }

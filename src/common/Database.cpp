@@ -176,7 +176,8 @@ bool Database::collegaDestinazione(const QString &file)
         return fallisci(ErroreFileMancante, QStringLiteral("Impossibile trovare il file '%1'.").arg(file));
     }
     if (m_inTransazione) {
-        return fallisci(ErroreIstruzione, QStringLiteral("Impossibile collegare '%1' durante una transazione.").arg(file));
+        return fallisci(ErroreIstruzione,
+                        QStringLiteral("Impossibile collegare '%1' durante una transazione.").arg(file));
     }
     staccaDestinazione();
     QSqlQuery q(connessione());

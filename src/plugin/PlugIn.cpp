@@ -1,5 +1,6 @@
 #include "PlugIn.h"
 
+#include "ConnessioneServer.h"
 #include "PacchettoCartella.h"
 #include "frmMDI.h"
 #include "modCartelle.h"
@@ -14,8 +15,6 @@
 #include <QPixmap>
 #include <QSqlError>
 #include <QSqlQuery>
-
-#include "ConnessioneServer.h"
 
 #if defined(Q_OS_UNIX)
 #include <dlfcn.h>
@@ -86,7 +85,8 @@ bool PlugIn::AutoDiagnosi()
         return false;
     }
     QDir().mkpath(m_stato.userDisk + QStringLiteral("/Plugins/plgLanvera/Logs"));
-    PacchettoCartella(m_stato.motore).CaricaListaTabelle(lanvera::CartellaProgramma() + QStringLiteral("/Cartella.sql"));
+    PacchettoCartella(m_stato.motore)
+        .CaricaListaTabelle(lanvera::CartellaProgramma() + QStringLiteral("/Cartella.sql"));
     m_stato.iniHostPresente = lanvera::EsisteFile(lanvera::CartellaProgramma() + QStringLiteral("/../../K47.ini"));
     return true;
 }

@@ -71,7 +71,10 @@ bool frmInviaRicevi::Esegui(StatoPlugin &stato, QWidget *parent)
 QString frmInviaRicevi::RigaAvvio()
 {
     const QVersionNumber v = QVersionNumber::fromString(QStringLiteral(LANVERA_VERSION));
-    return QStringLiteral("Avvio Autorizzazioni V.%1.%2.%3").arg(v.majorVersion()).arg(v.minorVersion()).arg(v.microVersion());
+    return QStringLiteral("Avvio Autorizzazioni V.%1.%2.%3")
+        .arg(v.majorVersion())
+        .arg(v.minorVersion())
+        .arg(v.microVersion());
 }
 
 void frmInviaRicevi::closeEvent(QCloseEvent *evento)
@@ -182,7 +185,8 @@ QString frmInviaRicevi::LeggiArcItems(const QString &chiave) const
     if (!m_stato.db) {
         return {};
     }
-    QString sql = QStringLiteral("Select Item from arcItems where Key='%1'").arg(QString(chiave).replace(QLatin1Char('\''), QStringLiteral("''")));
+    QString sql = QStringLiteral("Select Item from arcItems where Key='%1'")
+                      .arg(QString(chiave).replace(QLatin1Char('\''), QStringLiteral("''")));
     auto rs = m_stato.db->OpenRecordset(sql, clinora::ClsDB::SoloAvanti);
     if (!rs || rs->Eof()) {
         return {};
@@ -196,7 +200,8 @@ bool frmInviaRicevi::ScriviArcItems(const QString &chiave, const QString &valore
         return false;
     }
     clinora::ClsDB &db = *m_stato.db;
-    const QString criterio = QStringLiteral("Key=\"%1\"").arg(QString(chiave).replace(QLatin1Char('"'), QStringLiteral("\"\"")));
+    const QString criterio =
+        QStringLiteral("Key=\"%1\"").arg(QString(chiave).replace(QLatin1Char('"'), QStringLiteral("\"\"")));
     // Only the last of several rows with the key survives.
     if (auto rs = db.OpenRecordset(QStringLiteral("Select * from arcItems Where (%1)").arg(criterio),
                                    clinora::ClsDB::Dynaset)) {
@@ -251,8 +256,9 @@ bool frmInviaRicevi::IdentificaLocale()
     }
     if (riga && cf.isEmpty() && m_stato.satpeAttivo) {
         // The sibling plug-in knows the doctor: his code fills the empty one here.
-        if (auto rs = db.OpenRecordset(QStringLiteral("SELECT Valore FROM SOLE_tblConfig WHERE [Key]='CodiceFiscaleMedico'"),
-                                       clinora::ClsDB::SoloAvanti)) {
+        if (auto rs =
+                db.OpenRecordset(QStringLiteral("SELECT Valore FROM SOLE_tblConfig WHERE [Key]='CodiceFiscaleMedico'"),
+                                 clinora::ClsDB::SoloAvanti)) {
             if (!rs->Eof()) {
                 cf = rs->Campo(QStringLiteral("Valore")).toString().trimmed().toUpper();
             }
@@ -299,7 +305,8 @@ bool frmInviaRicevi::Accesso(bool cambioPassword)
         return Fallisci(QStringLiteral("Medico non trovato"));
     }
     const QSqlRecord r = q.record();
-    const QString nome = nominativo(r.value(QStringLiteral("Cognome")).toString(), r.value(QStringLiteral("Nome")).toString());
+    const QString nome =
+        nominativo(r.value(QStringLiteral("Cognome")).toString(), r.value(QStringLiteral("Nome")).toString());
     const QString sulServer = r.value(QStringLiteral("Password")).toString();
     m_stato.id = r.value(QStringLiteral("ID")).toInt();
     q.finish();
@@ -418,7 +425,7 @@ bool frmInviaRicevi::RileggiAutorizzazioni()
         for (int j = 1; j <= medici; ++j) {
             const int k = m_stato.medici.at(j - 1).Progressivo;
             m_stato.tabella[j] << (k >= 1 && p.Autorizzazioni.mid(k - 1, 1) == QLatin1String("1") ? QStringLiteral("1")
-                                                                                                : QString());
+                                                                                                  : QString());
         }
     }
     return !m_annullato;
@@ -465,7 +472,8 @@ bool frmInviaRicevi::InviaAutorizzazioni()
         q.addBindValue(p.KeyPaziente);
         q.addBindValue(p.IDDatabase != 0 ? p.CFMedico : m_stato.cf);
         if (!q.exec()) {
-            return Fallisci(QStringLiteral("Invio Cartella: Errore ") + testoErrore(lanvera::ErroreServer(q.lastError())));
+            return Fallisci(QStringLiteral("Invio Cartella: Errore ") +
+                            testoErrore(lanvera::ErroreServer(q.lastError())));
         }
         const QVariant idRiga = q.next() ? q.value(0) : QVariant();
         q.finish();
@@ -482,17 +490,24 @@ bool frmInviaRicevi::InviaAutorizzazioni()
             Messaggio(QStringLiteral("Aggiorno autorizzazione di ") + nominativo(p.Cognome, p.Nome));
             const qint32 database = p.IDDatabase != 0 ? p.IDDatabase : m_stato.id;
             const QDate nascita = QDate::fromString(p.DataNascita, QStringLiteral("dd/MM/yyyy"));
-            const QVariantList valori{p.KeyPaziente, p.CF, p.Tessera, p.Cognome, p.Nome, p.Indirizzo, p.Citta, p.CAP,
-                                      p.Provincia, p.Sesso, p.LuogoNascita,
-                                      nascita.isValid() ? QVariant(p.DataNascita) : QVariant(QMetaType(QMetaType::QString)),
-                                      m_stato.cf, testo, database};
-            const QString campi = QStringLiteral("IDPaziente=?, CF=?, Tessera=?, Cognome=?, Nome=?, Indirizzo=?, Citta=?, "
-                                                 "CAP=?, Provincia=?, Sesso=?, LuogoNascita=?, DataNascita=?, "
-                                                 "CFMedico=?, Autorizzazioni=?, IDDatabase=?");
-            const bool ok = idRiga.isValid()
-                                ? m_server.esegui(QStringLiteral("UPDATE tblanagrafica SET %1 WHERE ID=?").arg(campi),
-                                                  QVariantList(valori) << idRiga)
-                                : m_server.esegui(QStringLiteral("INSERT INTO tblanagrafica SET %1").arg(campi), valori);
+            const QVariantList valori{
+                p.KeyPaziente,  p.CF,
+                p.Tessera,      p.Cognome,
+                p.Nome,         p.Indirizzo,
+                p.Citta,        p.CAP,
+                p.Provincia,    p.Sesso,
+                p.LuogoNascita, nascita.isValid() ? QVariant(p.DataNascita) : QVariant(QMetaType(QMetaType::QString)),
+                m_stato.cf,     testo,
+                database};
+            const QString campi =
+                QStringLiteral("IDPaziente=?, CF=?, Tessera=?, Cognome=?, Nome=?, Indirizzo=?, Citta=?, "
+                               "CAP=?, Provincia=?, Sesso=?, LuogoNascita=?, DataNascita=?, "
+                               "CFMedico=?, Autorizzazioni=?, IDDatabase=?");
+            const bool ok =
+                idRiga.isValid()
+                    ? m_server.esegui(QStringLiteral("UPDATE tblanagrafica SET %1 WHERE ID=?").arg(campi),
+                                      QVariantList(valori) << idRiga)
+                    : m_server.esegui(QStringLiteral("INSERT INTO tblanagrafica SET %1").arg(campi), valori);
             if (!ok) {
                 return Fallisci(QStringLiteral("Invio Cartella: Errore ") + testoErrore(m_server.errore()));
             }
@@ -527,9 +542,9 @@ bool frmInviaRicevi::Rimozione()
         if (!m_server.usaDatabaseRete() ||
             !m_server.esegui(QStringLiteral("DELETE FROM tblanagrafica WHERE (IDPaziente=?) AND (CFMedico=?)"),
                              {p.KeyPaziente, p.CFMedico}) ||
-            (p.IDDatabase != 0 && (!m_server.usaDatabaseCartelle(p.IDDatabase) ||
-                                   !m_server.esegui(QStringLiteral("DELETE FROM tblcartella WHERE IDPaziente=?"),
-                                                    {p.KeyPaziente})))) {
+            (p.IDDatabase != 0 &&
+             (!m_server.usaDatabaseCartelle(p.IDDatabase) ||
+              !m_server.esegui(QStringLiteral("DELETE FROM tblcartella WHERE IDPaziente=?"), {p.KeyPaziente})))) {
             return Fallisci(QStringLiteral("Rimozione dal server: Errore ") + testoErrore(m_server.errore()));
         }
         p.IDDatabase = 0;

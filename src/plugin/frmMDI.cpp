@@ -145,8 +145,8 @@ void frmMDI::Reload()
 
 void frmMDI::Imposta(const QString &valore)
 {
-    const QModelIndexList scelte = m_grid->selectionModel() ? m_grid->selectionModel()->selectedIndexes()
-                                                             : QModelIndexList();
+    const QModelIndexList scelte =
+        m_grid->selectionModel() ? m_grid->selectionModel()->selectedIndexes() : QModelIndexList();
     int primaRiga = -1, primaColonna = -1, ultimaRiga = -1, ultimaColonna = -1;
     for (const QModelIndex &i : scelte) {
         primaRiga = primaRiga < 0 ? i.row() : qMin(primaRiga, i.row());

@@ -80,8 +80,9 @@ bool CreaTabella(clinora::ClsDB &db, const QString &descrittore, QString *errore
             colonne << Parentesi(parti.at(i)) + QLatin1Char(' ') + tipo;
         }
     }
-    return Esegui(db, QStringLiteral("CREATE TABLE %1 (%2)").arg(Parentesi(parti.at(1)), colonne.join(QStringLiteral(", "))),
-                  errore);
+    return Esegui(
+        db, QStringLiteral("CREATE TABLE %1 (%2)").arg(Parentesi(parti.at(1)), colonne.join(QStringLiteral(", "))),
+        errore);
 }
 
 bool CreaIndice(clinora::ClsDB &db, const QString &descrittore, QString *errore)
@@ -115,8 +116,9 @@ bool CreaIndice(clinora::ClsDB &db, const QString &descrittore, QString *errore)
     // Index names are the archive's, not the table's: the table's name goes in front.
     return Esegui(db,
                   QStringLiteral("CREATE %1INDEX %2 ON %3 (%4)")
-                      .arg(unico ? QStringLiteral("UNIQUE ") : QString(), Parentesi(tabella + QLatin1Char('_') + parti.at(2)),
-                           Parentesi(tabella), elenco.join(QStringLiteral(", "))),
+                      .arg(unico ? QStringLiteral("UNIQUE ") : QString(),
+                           Parentesi(tabella + QLatin1Char('_') + parti.at(2)), Parentesi(tabella),
+                           elenco.join(QStringLiteral(", "))),
                   errore);
 }
 

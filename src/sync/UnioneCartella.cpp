@@ -563,8 +563,8 @@ public:
         }
         uguale = m_leggiScritte.next();
         for (int i = 0; uguale && i < valori.size(); ++i) {
-            uguale = m_piano->scritte.at(i).regola == Regola::Inviata ||
-                     StessoValore(m_leggiScritte.value(i), valori.at(i));
+            uguale =
+                m_piano->scritte.at(i).regola == Regola::Inviata || StessoValore(m_leggiScritte.value(i), valori.at(i));
         }
         m_leggiScritte.finish();
         return true;

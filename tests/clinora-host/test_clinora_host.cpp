@@ -95,11 +95,13 @@ TEST_F(ClinoraHostTest, TheStructureCheckBringsAnArchiveToVersionOneOnce)
     } casi[] = {
         {"no version table", u"DROP TABLE QUOR_Versione; DROP TABLE QUOR_tblUpdate"_s, true},
         {"version 0", u"DELETE FROM QUOR_Versione; DROP TABLE QUOR_tblUpdate"_s, true},
-        {"negative version", u"DELETE FROM QUOR_Versione; INSERT INTO QUOR_Versione VALUES (-1); DROP TABLE "
-                             "QUOR_tblUpdate"_s,
+        {"negative version",
+         u"DELETE FROM QUOR_Versione; INSERT INTO QUOR_Versione VALUES (-1); DROP TABLE "
+         "QUOR_tblUpdate"_s,
          true},
-        {"version 1", u"DELETE FROM QUOR_Versione; INSERT INTO QUOR_Versione VALUES (1); DROP TABLE "
-                      "QUOR_tblUpdate"_s,
+        {"version 1",
+         u"DELETE FROM QUOR_Versione; INSERT INTO QUOR_Versione VALUES (1); DROP TABLE "
+         "QUOR_tblUpdate"_s,
          false},
     };
     int n = 0;
@@ -124,8 +126,8 @@ TEST_F(ClinoraHostTest, TheStructureCheckBringsAnArchiveToVersionOneOnce)
         }
     }
     // The network chart archive is left as it is, and so is every archive for an old host.
-    for (const auto &[nome, versione] : {std::pair{u"ClinoraQUOR.mdb"_s, u"05.01.0000"_s},
-                                         std::pair{u"Vecchio.mdb"_s, u"05.00.0000"_s}}) {
+    for (const auto &[nome, versione] :
+         {std::pair{u"ClinoraQUOR.mdb"_s, u"05.01.0000"_s}, std::pair{u"Vecchio.mdb"_s, u"05.00.0000"_s}}) {
         const QString file = archivio(nome, u"DROP TABLE QUOR_Versione"_s);
         esegui({u"--archivio"_s, file, u"--versione"_s, versione}, {});
         EXPECT_EQ(valore(file, u"SELECT count(*) FROM sqlite_master WHERE name='QUOR_Versione'"_s).toInt(), 0);

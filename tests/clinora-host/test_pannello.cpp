@@ -33,8 +33,8 @@ protected:
         QDir().mkpath(m_programmi);
         const QString origine = qEnvironmentVariable("LANVERA_OUTPUT_DIR");
         ASSERT_TRUE(QFile::copy(origine + u"/clinora-host"_s, m_host + u"/clinora-host"_s));
-        for (const QString &nome : {u"libplgLanvera.so"_s, u"Sync"_s, u"plgLanvera.ini"_s, u"System.mdw"_s,
-                                    u"Cartella.sql"_s}) {
+        for (const QString &nome :
+             {u"libplgLanvera.so"_s, u"Sync"_s, u"plgLanvera.ini"_s, u"System.mdw"_s, u"Cartella.sql"_s}) {
             ASSERT_TRUE(QFile::copy(origine + u'/' + nome, m_programmi + u'/' + nome)) << nome.toStdString();
         }
         const QString ini = m_programmi + u"/plgLanvera.ini"_s;
@@ -61,14 +61,15 @@ protected:
         lanvera::dao::Database db;
         ASSERT_TRUE(db.apri(m_archivio));
         ASSERT_TRUE(db.esegui(u"DELETE FROM arcItems WHERE [Key] LIKE 'QUOR.PasswordMedico%'"_s));
-        ASSERT_TRUE(db.esegui(u"INSERT INTO arcItems ([Key], Item) VALUES (?, ?)"_s,
-                              {k47 ? u"QUOR.PasswordMedico."_s + CfRossi : u"QUOR.PasswordMedico"_s,
-                               Module1::CifraPassword(password)}));
+        ASSERT_TRUE(db.esegui(
+            u"INSERT INTO arcItems ([Key], Item) VALUES (?, ?)"_s,
+            {k47 ? u"QUOR.PasswordMedico."_s + CfRossi : u"QUOR.PasswordMedico"_s, Module1::CifraPassword(password)}));
     }
 
     QString item(const QString &chiave) const
     {
-        return valore(m_archivio, u"SELECT Item FROM arcItems WHERE [Key]='%1' ORDER BY ID DESC"_s.arg(chiave)).toString();
+        return valore(m_archivio, u"SELECT Item FROM arcItems WHERE [Key]='%1' ORDER BY ID DESC"_s.arg(chiave))
+            .toString();
     }
 
     QString passwordServer()
@@ -127,8 +128,13 @@ TEST_F(PannelloTest, EveryWayThroughTheAccess)
          u"MESSAGGIO attenzione: Password non valida"_s, false},
         {"another, cancelled", cifrata, u"Vecchia99"_s, u"password annulla\n"_s, false, {}, false},
         {"none on the server, created", {}, {}, u"nuova-password Nuova1234 Nuova1234 ricorda\n"_s, true, {}, false},
-        {"none on the server, cancelled", {}, {}, u"nuova-password annulla\n"_s, false,
-         u"MESSAGGIO attenzione: Password di accesso non impostata"_s, false},
+        {"none on the server, cancelled",
+         {},
+         {},
+         u"nuova-password annulla\n"_s,
+         false,
+         u"MESSAGGIO attenzione: Password di accesso non impostata"_s,
+         false},
     };
     for (const auto &c : casi) {
         SCOPED_TRACE(c.caso);

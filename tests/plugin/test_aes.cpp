@@ -178,7 +178,7 @@ TEST(Module1Test, AgeCountsWholeYearsToTheBirthday)
     {
         const char *nascita;
         int eta;
-    } casi[] = {{"07/12/1980", 46}, {"08/12/1980", 45}, {"31/01/2000", 26}, {"29/02/2024", 2},
+    } casi[] = {{"07/12/1980", 46}, {"08/12/1980", 45}, {"31/01/2000", 26},  {"29/02/2024", 2},
                 {"07/12/2026", 0},  {"01/01/2030", 0},  {"non una data", 0}, {"", 0}};
     for (const auto &c : casi) {
         EXPECT_EQ(Module1::EtaDaData(QString::fromLatin1(c.nascita), oggi), c.eta) << c.nascita;

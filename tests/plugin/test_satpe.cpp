@@ -90,10 +90,9 @@ TEST_F(SatpeTest, TheOwnersDataStandInWhileHisChartIsOpenAndTheDoctorsComeBack)
             continue;
         }
         const QByteArray titolare = Leggi(satpe);
-        for (const char *atteso : {"<Cognome>Bianchi</Cognome>", "<Nome>Lucia</Nome>",
-                                   "<Codice_Fiscale>BNCLCU65B41F205X</Codice_Fiscale>",
-                                   "<Codice_ASL_Completo>ASL-120</Codice_ASL_Completo>",
-                                   "<Codice_Regionale>R77</Codice_Regionale>"}) {
+        for (const char *atteso :
+             {"<Cognome>Bianchi</Cognome>", "<Nome>Lucia</Nome>", "<Codice_Fiscale>BNCLCU65B41F205X</Codice_Fiscale>",
+              "<Codice_ASL_Completo>ASL-120</Codice_ASL_Completo>", "<Codice_Regionale>R77</Codice_Regionale>"}) {
             EXPECT_TRUE(titolare.contains(atteso)) << atteso;
         }
         EXPECT_EQ(Leggi(satpe + u".org"_s), "mio");

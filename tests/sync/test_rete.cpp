@@ -308,7 +308,9 @@ QString Altera(const QString &testo, const QString &cartella, const std::functio
     const QString nuovo = cartella + QStringLiteral("/Alterato.zip");
     QFile::remove(nuovo);
     archivio = zip_open(QFile::encodeName(nuovo).constData(), ZIP_CREATE, &codice);
-    EXPECT_GE(zip_file_add(archivio, "Cartella.mdb", zip_source_buffer(archivio, mdb.constData(), zip_uint64_t(mdb.size()), 0), 0), 0);
+    EXPECT_GE(zip_file_add(archivio, "Cartella.mdb",
+                           zip_source_buffer(archivio, mdb.constData(), zip_uint64_t(mdb.size()), 0), 0),
+              0);
     EXPECT_EQ(zip_close(archivio), 0);
     QFile z(nuovo);
     EXPECT_TRUE(z.open(QIODevice::ReadOnly));
@@ -362,11 +364,13 @@ TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
     const QString chiaveX = QString(x.KeyPaziente).replace(QLatin1Char('\''), QStringLiteral("''"));
     admin.exec(QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='' WHERE IDPaziente='%1'").arg(chiaveX));
     sincronizza(nuova);
-    admin.exec(QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stampX, chiaveX));
+    admin.exec(
+        QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stampX, chiaveX));
     const QString guidY =
         valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"), {y.ID})
             .toString();
-    const QString paziente = valore(m_studio, QStringLiteral("SELECT GUID FROM tblAnagrafica WHERE ID=?"), {y.ID}).toString();
+    const QString paziente =
+        valore(m_studio, QStringLiteral("SELECT GUID FROM tblAnagrafica WHERE ID=?"), {y.ID}).toString();
     ASSERT_FALSE(guidY.isEmpty());
 
     const auto vista = [](Database &db) {
@@ -376,8 +380,9 @@ TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
     };
     const auto enorme = [](Database &db) {
         db.esegui(QStringLiteral("DROP TABLE tblAllergie"));
-        db.esegui(QStringLiteral("CREATE VIEW tblAllergie AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n+1 FROM "
-                                 "r LIMIT 13) SELECT n AS ID, 'g'||n AS GUID, zeroblob(52428800) AS Nota, 0 AS ToSend FROM r"));
+        db.esegui(QStringLiteral(
+            "CREATE VIEW tblAllergie AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n+1 FROM "
+            "r LIMIT 13) SELECT n AS ID, 'g'||n AS GUID, zeroblob(52428800) AS Nota, 0 AS ToSend FROM r"));
     };
     const auto vuoto = [](Database &db) {
         for (const QString &t : db.tabelle()) {
@@ -410,7 +415,8 @@ TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
         SCOPED_TRACE(c.caso);
         // A colleague's changes: refused, the archive as it was, the package left on the server.
         const QString prima = Contenuto(m_studio);
-        const int id = accodaModifiche(x.KeyPaziente, CfBianchi, CfRossi, Altera(modificheX, percorso({}), c.modifiche));
+        const int id =
+            accodaModifiche(x.KeyPaziente, CfBianchi, CfRossi, Altera(modificheX, percorso({}), c.modifiche));
         QElapsedTimer orologio;
         orologio.start();
         QStringList righe = sincronizza(m_studio);
@@ -419,10 +425,12 @@ TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
                                    x.Cognome + QLatin1Char(' ') + x.Nome),
                   1)
             << righe.join(QLatin1Char('\n')).toStdString();
-        EXPECT_TRUE(righe.join(QLatin1Char('\n')).contains(QStringLiteral("Importa Modifiche: pacchetto non valido: ")));
+        EXPECT_TRUE(
+            righe.join(QLatin1Char('\n')).contains(QStringLiteral("Importa Modifiche: pacchetto non valido: ")));
         EXPECT_EQ(Contenuto(m_studio), prima);
         EXPECT_EQ(valore(m_studio, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
-        EXPECT_EQ(admin.scalar(QStringLiteral("SELECT count(*) FROM quor.tblmodifiche WHERE ID=%1").arg(id)).toInt(), 1);
+        EXPECT_EQ(admin.scalar(QStringLiteral("SELECT count(*) FROM quor.tblmodifiche WHERE ID=%1").arg(id)).toInt(),
+                  1);
         admin.exec(QStringLiteral("DELETE FROM quor.tblmodifiche"));
 
         // A chart on the server: refused when brought up to date and when downloaded as new, not stamped.
@@ -430,24 +438,27 @@ TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
         admin.exec(QStringLiteral("UPDATE quor_%1.tblcartella SET Cartella='%2' WHERE IDPaziente='%3'")
                        .arg(m_idRossi)
                        .arg(Altera(cartellaX, percorso({}), c.cartella), chiaveX));
-        admin.exec(QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stamp, chiaveX));
-        for (const auto &[archivio, parola] : {std::pair{m_casa, QStringLiteral("allineata")},
-                                                std::pair{nuova, QStringLiteral("importata")}}) {
+        admin.exec(
+            QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stamp, chiaveX));
+        for (const auto &[archivio, parola] :
+             {std::pair{m_casa, QStringLiteral("allineata")}, std::pair{nuova, QStringLiteral("importata")}}) {
             const QString primaQui = Contenuto(archivio);
             orologio.restart();
             righe = sincronizza(archivio);
             EXPECT_LT(orologio.elapsed(), 30000);
-            EXPECT_EQ(conta(righe, QStringLiteral("Attenzione: La cartella di ") + x.Cognome + QLatin1Char(' ') + x.Nome +
-                                       QStringLiteral(" non è stata ") + parola),
+            EXPECT_EQ(conta(righe, QStringLiteral("Attenzione: La cartella di ") + x.Cognome + QLatin1Char(' ') +
+                                       x.Nome + QStringLiteral(" non è stata ") + parola),
                       1)
                 << righe.join(QLatin1Char('\n')).toStdString();
-            EXPECT_TRUE(righe.join(QLatin1Char('\n')).contains(QStringLiteral("Importa Cartella: pacchetto non valido: ")));
+            EXPECT_TRUE(
+                righe.join(QLatin1Char('\n')).contains(QStringLiteral("Importa Cartella: pacchetto non valido: ")));
             EXPECT_EQ(Contenuto(archivio), primaQui);
             EXPECT_EQ(valore(archivio, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
         }
         admin.exec(QStringLiteral("UPDATE quor_%1.tblcartella SET Cartella='%2' WHERE IDPaziente='%3'")
                        .arg(m_idRossi)
                        .arg(cartellaX, chiaveX));
-        admin.exec(QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stampX, chiaveX));
+        admin.exec(
+            QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stampX, chiaveX));
     }
 }

@@ -864,17 +864,20 @@ TEST_F(UntrustedPackageTest, DatabasesThatAreNotStoredRowsAreRefusedBeforeAnythi
         bool svuota = false; // every table dropped first
     } casi[] = {
         {"endless view",
-         {u"DROP TABLE tblDiario"_s, u"CREATE VIEW tblDiario AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n+1 "
-         "FROM r) SELECT n AS ID, 'g'||n AS GUID, 1 AS IDPaziente, '2030-01-01' AS LastUpdate, 0 AS ToSend, "
-         "'x' AS Diario FROM r"_s},
+         {u"DROP TABLE tblDiario"_s,
+          u"CREATE VIEW tblDiario AS WITH RECURSIVE r(n) AS (SELECT 1 UNION ALL SELECT n+1 "
+          "FROM r) SELECT n AS ID, 'g'||n AS GUID, 1 AS IDPaziente, '2030-01-01' AS LastUpdate, 0 AS ToSend, "
+          "'x' AS Diario FROM r"_s},
          u"contiene la vista 'tblDiario'"_s},
         {"view of huge rows",
          {u"DROP TABLE tblAllergie"_s, u"CREATE VIEW tblAllergie AS SELECT 1 AS ID, 'g' AS GUID, "
                                        "zeroblob(52428800) AS Nota, 0 AS ToSend"_s},
          u"contiene la vista 'tblAllergie'"_s},
-        {"trigger", {u"CREATE TRIGGER Scatta AFTER INSERT ON tblDiario BEGIN SELECT 1; END"_s},
+        {"trigger",
+         {u"CREATE TRIGGER Scatta AFTER INSERT ON tblDiario BEGIN SELECT 1; END"_s},
          u"contiene il trigger 'Scatta'"_s},
-        {"virtual table", {u"DROP TABLE tblDiario"_s, u"CREATE VIRTUAL TABLE tblDiario USING fts5(%1)"_s.arg(colonne)},
+        {"virtual table",
+         {u"DROP TABLE tblDiario"_s, u"CREATE VIRTUAL TABLE tblDiario USING fts5(%1)"_s.arg(colonne)},
          u"contiene la tabella virtuale 'tblDiario'"_s},
         {"computed column",
          {u"DROP TABLE tblAllergie"_s, u"CREATE TABLE tblAllergie (ID INTEGER, GUID TEXT, IDPaziente INTEGER, "
@@ -941,17 +944,20 @@ TEST_F(UntrustedPackageTest, EmptyLyingAndDamagedFilesAreRefused)
 TEST_F(UntrustedPackageTest, ChangesReachingIntoAnotherPatientAreRefusedWhole)
 {
     // The package carries, beside a real change, B's diary row and one of his links by GUID.
-    const QString guidB = Qui(u"SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"_s, {m_altro}).toString();
+    const QString guidB =
+        Qui(u"SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"_s, {m_altro}).toString();
     Riga(m_qui, u"tblProblemiDiario"_s, {{u"IDPaziente"_s, m_altro}, {u"GUID"_s, u"{LINK-B}"_s}});
     m_prima = Contenuto(m_qui);
     CambiaLa(u"UPDATE tblDiario SET Diario='cambiato', LastUpdate=?"_s, {T1});
     for (const auto &[tabella, guid] :
          {std::pair{u"tblDiario"_s, guidB}, std::pair{u"tblproblemidiario"_s, u"{LINK-B}"_s}}) {
-        const QString testo = Testo([&](Database &db) {
-            EXPECT_TRUE(db.esegui(u"INSERT INTO [%1] (GUID, IDPaziente, LastUpdate, ToSend) VALUES (?, ?, ?, 0)"_s.arg(
-                                      tabella),
-                                  {guid, m_paziente, T1}));
-        }, true);
+        const QString testo = Testo(
+            [&](Database &db) {
+                EXPECT_TRUE(db.esegui(
+                    u"INSERT INTO [%1] (GUID, IDPaziente, LastUpdate, ToSend) VALUES (?, ?, ?, 0)"_s.arg(tabella),
+                    {guid, m_paziente, T1}));
+            },
+            true);
         EXPECT_FALSE(m_unione.ImportaModifiche(Filato(m_qui_id), u"Verdi Luca"_s, testo));
         EXPECT_EQ(m_stato.messaggioErrore, u"Importa Modifiche: pacchetto non valido: la riga %1 di %2 appartiene a "
                                            "Altri, non a Bianchi Anna"_s.arg(guid, tabella));
@@ -972,9 +978,8 @@ TEST_F(UntrustedPackageTest, AWholeChartMustBeThePatientsItWasFiledUnder)
 
     // Its patient row is another local patient's, for a new patient and for one brought up to date.
     const QString guidAltro = Qui(u"SELECT GUID FROM tblAnagrafica WHERE ID=?"_s, {m_altro}).toString();
-    const QString testo = Testo([&](Database &db) {
-        EXPECT_TRUE(db.esegui(u"UPDATE tblAnagrafica SET GUID=?"_s, {guidAltro}));
-    });
+    const QString testo =
+        Testo([&](Database &db) { EXPECT_TRUE(db.esegui(u"UPDATE tblAnagrafica SET GUID=?"_s, {guidAltro})); });
     for (qint32 id : {0, m_qui_id}) {
         clsPaziente filato = Filato(id);
         EXPECT_FALSE(m_unione.ImportaCartella(filato, testo));
@@ -983,7 +988,8 @@ TEST_F(UntrustedPackageTest, AWholeChartMustBeThePatientsItWasFiledUnder)
     }
     // No patient row at all.
     clsPaziente nuovo = Filato(m_qui_id);
-    EXPECT_FALSE(m_unione.ImportaCartella(nuovo, Testo([](Database &db) { db.esegui(u"DELETE FROM tblAnagrafica"_s); })));
+    EXPECT_FALSE(
+        m_unione.ImportaCartella(nuovo, Testo([](Database &db) { db.esegui(u"DELETE FROM tblAnagrafica"_s); })));
     EXPECT_EQ(m_stato.messaggioErrore, u"Importa Cartella: pacchetto non valido: non contiene il paziente"_s);
     EXPECT_EQ(Contenuto(m_qui), m_prima);
 }
