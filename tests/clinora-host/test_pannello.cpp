@@ -1,5 +1,6 @@
 #include "Module1.h"
 #include "SyncFixture.h"
+#include "frmInviaRicevi.h"
 
 #include <QProcess>
 
@@ -217,6 +218,32 @@ TEST_F(PannelloTest, AuthorisationsGoUpOnlyWhenChangedAndSyncPublishes)
     EXPECT_TRUE(altre.contains(u"MESSAGGIO attenzione: Selezionare prima una o più celle"_s));
     EXPECT_TRUE(contiene(altre, u"LOG "_s)) << altre.join(u'\n').toStdString();
     EXPECT_EQ(altre.last(), u"ERRORE il pannello non è aperto"_s);
+}
+
+TEST_F(PannelloTest, ASendThatFailsKeepsTheChangesAndStartsNoSync)
+{
+    const QStringList tabella = host(u"gestione\ntabella\n"_s);
+    ASSERT_GE(tabella.size(), 2);
+    // The server refuses the first patient's row.
+    AdminConnection admin;
+    ASSERT_TRUE(admin.exec(u"CREATE TRIGGER quor.Rifiuta BEFORE INSERT ON quor.tblanagrafica FOR EACH ROW "
+                           "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'rifiutato'"_s))
+        << admin.lastError().toStdString();
+
+    int stato = 0;
+    const QStringList righe = host(u"gestione\nblocco 1 1 1 1\npulsante 2\npulsante 4\nchiudi-pannello\n"_s, &stato);
+    EXPECT_EQ(stato, 1);
+    EXPECT_TRUE(righe.last().startsWith(u"ERRORE domanda senza risposta: Le modifiche apportate"_s))
+        << "the changes are still to be sent" << righe.join(u'\n').toStdString();
+    const QStringList log = messaggi(m_archivio.section(u'/', 0, -2) + u"/Lanvera.log"_s);
+    const qsizetype avvio = log.lastIndexOf(frmInviaRicevi::RigaAvvio());
+    ASSERT_GE(avvio, 0);
+    const QStringList invio = log.mid(avvio);
+    EXPECT_TRUE(std::any_of(invio.cbegin(), invio.cend(), [](const QString &r) {
+        return r == u"Invio Cartella: Errore rifiutato"_s;
+    })) << invio.join(u'\n').toStdString();
+    EXPECT_FALSE(invio.contains(u"Operazione conclusa"_s));
+    EXPECT_FALSE(QFile::exists(percorso(u"dati/Dorvane/Quor/Quor.log"_s))) << "no Sync was started";
 }
 
 TEST_F(PannelloTest, RemovalNeedsBothConfirmations)

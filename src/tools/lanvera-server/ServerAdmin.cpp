@@ -438,43 +438,19 @@ bool ServerAdmin::listDoctors(std::optional<int> gruppo, QList<Doctor> *doctors)
 
 bool ServerAdmin::suspendDoctor(const QString &cf, bool *alreadySuspended)
 {
-    const QString code = normaliseCf(cf);
-    if (!isValidCf(code)) {
-        return fail(Failure::Refused, QStringLiteral("the fiscal code \"%1\" is not 16 letters and digits").arg(code));
-    }
-    if (!useNetworkDatabase()) {
-        return false;
-    }
-
-    QSqlQuery find(database());
-    if (!prepare(find, QStringLiteral("SELECT ID, Sospeso FROM tblmedici WHERE CF = ?"))) {
-        return false;
-    }
-    find.addBindValue(code);
-    if (!run(find, QStringLiteral("looking for the fiscal code ") + code)) {
-        return false;
-    }
-    if (!find.next()) {
-        return fail(Failure::Refused, QStringLiteral("no doctor with the fiscal code %1 is registered").arg(code));
-    }
-    const int id = find.value(0).toInt();
-    const bool suspended = find.value(1).toInt() != 0;
-    if (alreadySuspended) {
-        *alreadySuspended = suspended;
-    }
-    if (suspended) {
-        return true;
-    }
-
-    QSqlQuery update(database());
-    if (!prepare(update, QStringLiteral("UPDATE tblmedici SET Sospeso = 1 WHERE ID = ?"))) {
-        return false;
-    }
-    update.addBindValue(id);
-    return run(update, QStringLiteral("suspending the doctor ") + code);
+    return changeDoctor(cf, QStringLiteral("Sospeso <> 0"), QStringLiteral("Sospeso = 1"),
+                        QStringLiteral("suspending the doctor "), alreadySuspended, false);
 }
 
 bool ServerAdmin::resetPassword(const QString &cf, bool *alreadyEmpty)
+{
+    // Also a NULL becomes the empty text, which is what the plug-in looks for.
+    return changeDoctor(cf, QStringLiteral("Password IS NULL OR Password = ''"), QStringLiteral("Password = ''"),
+                        QStringLiteral("emptying the password of the doctor "), alreadyEmpty, true);
+}
+
+bool ServerAdmin::changeDoctor(const QString &cf, const QString &done, const QString &change, const QString &action,
+                               bool *alreadyDone, bool writeAnyway)
 {
     const QString code = normaliseCf(cf);
     if (!isValidCf(code)) {
@@ -485,7 +461,7 @@ bool ServerAdmin::resetPassword(const QString &cf, bool *alreadyEmpty)
     }
 
     QSqlQuery find(database());
-    if (!prepare(find, QStringLiteral("SELECT ID, (Password IS NULL OR Password = '') FROM tblmedici WHERE CF = ?"))) {
+    if (!prepare(find, QStringLiteral("SELECT ID, (%1) FROM tblmedici WHERE CF = ?").arg(done))) {
         return false;
     }
     find.addBindValue(code);
@@ -496,17 +472,20 @@ bool ServerAdmin::resetPassword(const QString &cf, bool *alreadyEmpty)
         return fail(Failure::Refused, QStringLiteral("no doctor with the fiscal code %1 is registered").arg(code));
     }
     const int id = find.value(0).toInt();
-    if (alreadyEmpty) {
-        *alreadyEmpty = find.value(1).toInt() != 0;
+    const bool already = find.value(1).toInt() != 0;
+    if (alreadyDone) {
+        *alreadyDone = already;
+    }
+    if (already && !writeAnyway) {
+        return true;
     }
 
-    // Also a NULL becomes the empty text, which is what the plug-in looks for.
     QSqlQuery update(database());
-    if (!prepare(update, QStringLiteral("UPDATE tblmedici SET Password = '' WHERE ID = ?"))) {
+    if (!prepare(update, QStringLiteral("UPDATE tblmedici SET %1 WHERE ID = ?").arg(change))) {
         return false;
     }
     update.addBindValue(id);
-    return run(update, QStringLiteral("emptying the password of the doctor ") + code);
+    return run(update, action + code);
 }
 
 } // namespace lanvera

@@ -67,6 +67,11 @@ public:
     int lastNativeError() const { return m_lastNativeError; }
 
 private:
+    // The doctor with that fiscal code gets `change` (an assignment), unless `done` (a condition on
+    // his row) says he has it already and `writeAnyway` is false.
+    bool changeDoctor(const QString &cf, const QString &done, const QString &change, const QString &action,
+                      bool *alreadyDone, bool writeAnyway);
+
     QSqlDatabase database() const;
     bool fail(Failure failure, const QString &text, int nativeError = 0);
     bool failSql(const QString &what, const QSqlError &error);
