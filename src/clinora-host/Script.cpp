@@ -8,9 +8,11 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QTableWidget>
 #include <QThread>
 #include <QToolBar>
 
@@ -123,6 +125,32 @@ bool Script::riga(const QStringList &parole)
     if (comando == QLatin1String("rimuovi") && parole.size() >= 2) {
         m_host.risposte().accodaDialogo(QStringLiteral("rimuovi"),
                                         {{QStringLiteral("cf"), QStringList(parole.mid(1))}});
+        return true;
+    }
+    if (comando == QLatin1String("cerca") && parole.size() >= 2) {
+        m_host.finestra().ricerca()->txtCerca()->setText(parole.mid(1).join(QLatin1Char(' ')));
+        m_host.finestra().ricerca()->cmdCercaSuServer()->click();
+        return true;
+    }
+    if (comando == QLatin1String("medico") && parole.size() == 2) {
+        QVariantHash v;
+        if (parole.at(1) == QLatin1String("annulla")) {
+            v.insert(QStringLiteral("annulla"), true);
+        } else {
+            v.insert(QStringLiteral("cf"), parole.at(1));
+        }
+        m_host.risposte().accodaDialogo(QStringLiteral("medico"), v);
+        return true;
+    }
+    if (comando == QLatin1String("elenco")) {
+        const QTableWidget *lista = m_host.finestra().ricerca()->TList1();
+        for (int r = 0; r < lista->rowCount(); ++r) {
+            QStringList riga{QString::number(r + 1)};
+            for (int c = 2; c <= frmRicercaPaziente::Colonne; ++c) {
+                riga << (lista->item(r, c) ? lista->item(r, c)->text() : QString());
+            }
+            scrivi(riga.join(QLatin1Char('\t')));
+        }
         return true;
     }
     if (comando == QLatin1String("gestione")) {

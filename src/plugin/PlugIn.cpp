@@ -1,13 +1,16 @@
 #include "PlugIn.h"
 
 #include "ConnessioneServer.h"
+#include "Module1.h"
 #include "PacchettoCartella.h"
+#include "frmInviaRicevi.h"
 #include "frmMDI.h"
 #include "modCartelle.h"
 #include "modIni.h"
 #include "modLog.h"
 #include "modStruttura.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QIcon>
@@ -110,6 +113,8 @@ void PlugIn::SetForm(clinora::Finestra &frm, QVariantHash &variables)
     } else if (nome == QLatin1String("frmricercapaziente")) {
         m_frmRicerca = static_cast<clinora::FinestraRicerca *>(&frm);
         connect(m_frmRicerca, &clinora::FinestraRicerca::GestioneClick, this, &PlugIn::ApriPannello,
+                Qt::UniqueConnection);
+        connect(m_frmRicerca, &clinora::FinestraRicerca::CercaSuServerClick, this, &PlugIn::CercaSuServer,
                 Qt::UniqueConnection);
         m_stato.satpeAttivo = VerificaSatpe();
     } else if (nome == QLatin1String("frmambulatorio")) {
@@ -338,4 +343,63 @@ void PlugIn::PannelloChiuso()
     m_myForm.clear();
     m_pannello.clear();
     m_pannelloAperto = false;
+}
+
+void PlugIn::CercaSuServer()
+{
+    if (!m_frmRicerca) {
+        return;
+    }
+    const QString testo = m_frmRicerca->TestoCerca();
+    if (testo.isEmpty()) {
+        return;
+    }
+    clinora::ListaPazienti &lista = m_frmRicerca->Lista();
+    // The doctor column shows once the list holds other doctors' patients.
+    if (!lista.ColonnaVisibile(4)) {
+        lista.Redraw(false);
+        lista.ImpostaLarghezzaColonna(3, lista.LarghezzaColonna(3) / 2);
+        lista.ImpostaLarghezzaColonna(4, lista.Width() - lista.LarghezzaColonna(2) - lista.LarghezzaColonna(3));
+        lista.ImpostaColonnaVisibile(4, true);
+        lista.SetRow(lista.Row());
+        lista.Redraw(true);
+    }
+    m_stato.richiesta.CodiceOperazione = RichiestaOperazione::CercaSuServer;
+    m_stato.richiesta.ChiavePaziente = testo;
+    if (!frmInviaRicevi::Esegui(m_stato)) {
+        return;
+    }
+    lista.Redraw(false);
+    lista.SetRows(1);
+    const QDate oggi = QDate::currentDate();
+    for (const clsPaziente &p : m_stato.risultatiRicerca) {
+        const QStringList campi{QString(),
+                                p.Cognome,
+                                p.Nome,
+                                p.Medico,
+                                p.Sesso,
+                                p.Indirizzo,
+                                p.Citta,
+                                p.DataNascita,
+                                p.LuogoNascita,
+                                QString::number(Module1::EtaDaData(p.DataNascita, oggi)),
+                                QString(),
+                                p.Tessera,
+                                QString(),
+                                QString(),
+                                QString(),
+                                Prefisso + p.KeyPaziente,
+                                p.CF};
+        lista.AddItem(campi.join(QLatin1Char('\t')));
+        lista.ImpostaTagRiga(lista.Rows() - 1, -1);
+    }
+    if (m_frmRicerca->CercaVisibile() && m_frmRicerca->CercaAbilitato()) {
+        m_frmRicerca->FocusCerca();
+    }
+    const bool trovati = lista.Rows() > 1;
+    m_frmRicerca->AbilitaAvanti(trovati);
+    if (trovati) {
+        lista.SetRow(1);
+    }
+    lista.Redraw(true);
 }

@@ -58,6 +58,8 @@ private:
     void ScriviLog(const QString &testo, bool errore = false);
     // The Gestione button: opens the network panel, or brings it forward.
     void ApriPannello();
+    // The search window's "Cerca su server": the colleagues' patients in the host's list.
+    void CercaSuServer();
     void CreaBarraPannello();
     void PannelloChiuso();
 

@@ -6,12 +6,14 @@
 #include "StatoPlugin.h"
 #include "clsSincronizza.h"
 #include "frmCreaPassword.h"
+#include "frmListaMedici.h"
 #include "frmPassword.h"
 #include "modLog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -167,6 +169,9 @@ bool frmInviaRicevi::EseguiOperazione()
     case RichiestaOperazione::InviaAutorizzazioni:
         titolo(RigaAvvio());
         return InviaAutorizzazioni();
+    case RichiestaOperazione::CercaSuServer:
+        titolo(QStringLiteral("Cerca su server"));
+        return CercaSuServer();
     case RichiestaOperazione::Accesso:
         return Accesso(true);
     case RichiestaOperazione::Rimozione:
@@ -519,6 +524,81 @@ bool frmInviaRicevi::InviaAutorizzazioni()
                 m_stato.pazientiServer.aggiungi(p);
             }
         }
+        QApplication::processEvents();
+    }
+    return !m_annullato;
+}
+
+// --- operation 3: a colleague's patients on the server ------------------------------------------
+
+bool frmInviaRicevi::CercaSuServer()
+{
+    if (!Accesso(false)) {
+        return false;
+    }
+    m_stato.risultatiRicerca.svuota();
+    if (!m_server.usaDatabaseRete()) {
+        return Fallisci(QStringLiteral("Cerca pazienti su server: Errore ") + testoErrore(m_server.errore()));
+    }
+    if (!ScegliMedico(m_stato.risposte, m_server, m_stato.idGruppo, m_stato.cf, m_stato.iniHostPresente, this)) {
+        return false;
+    }
+    const QString medico = Module1::Risultato1();
+    if (!Module1::Risultato2().trimmed().isEmpty()) {
+        // The Ulmet service is not reachable from this plug-in yet: nothing is found there.
+        Messaggio(QStringLiteral("Ricerca su Ulmet non disponibile: nessun paziente trovato"));
+        return !m_annullato;
+    }
+    // "*" stands for any run of characters; the text always matches the start of the name.
+    const QString modello =
+        QString(m_stato.richiesta.ChiavePaziente).replace(QLatin1Char('*'), QLatin1Char('%')) + QLatin1Char('%');
+    QSqlQuery q(m_server.database());
+    q.prepare(QStringLiteral(
+        "SELECT tblanagrafica.*, tblmedici.Cognome AS CognomeMedico, tblmedici.Nome AS NomeMedico FROM tblanagrafica "
+        "INNER JOIN tblmedici ON tblanagrafica.CFMedico=tblmedici.CF WHERE (tblmedici.IDGruppo=?) AND "
+        "(tblmedici.CF=?) AND (Concat(tblanagrafica.Cognome,' ',tblanagrafica.Nome) LIKE ?) AND (tblmedici.Sospeso=0) "
+        "ORDER BY tblanagrafica.Cognome, tblanagrafica.Nome"));
+    q.addBindValue(m_stato.idGruppo);
+    q.addBindValue(medico);
+    q.addBindValue(modello);
+    if (!q.exec()) {
+        return Fallisci(QStringLiteral("Cerca pazienti su server: Errore ") +
+                        testoErrore(lanvera::ErroreServer(q.lastError())));
+    }
+    const QSqlRecord r = q.record();
+    const auto testo = [&q, &r](const char *campo) {
+        const int i = r.indexOf(QLatin1StringView(campo));
+        return i < 0 ? QString() : lanvera::dao::ComeTesto(q.value(i));
+    };
+    while (!m_annullato && q.next()) {
+        const bool proprio = testo("CFMedico").compare(m_stato.cf, Qt::CaseInsensitive) == 0;
+        const bool autorizzato =
+            m_stato.progressivo >= 1 && testo("Autorizzazioni").mid(m_stato.progressivo - 1, 1) == QLatin1String("1");
+        if ((proprio && !m_stato.iniHostPresente) || !(autorizzato || (proprio && m_stato.iniHostPresente))) {
+            QApplication::processEvents();
+            continue;
+        }
+        clsPaziente p;
+        p.ID = r.indexOf(QLatin1StringView("ID")) < 0 ? 0 : q.value(r.indexOf(QLatin1StringView("ID"))).toInt();
+        p.KeyPaziente = testo("IDPaziente");
+        p.CF = testo("CF");
+        p.Tessera = testo("Tessera");
+        p.Cognome = testo("Cognome");
+        p.Nome = testo("Nome");
+        p.Indirizzo = testo("Indirizzo");
+        p.Citta = testo("Citta");
+        p.Provincia = testo("Provincia");
+        p.Sesso = testo("Sesso");
+        p.LuogoNascita = testo("LuogoNascita");
+        const QDateTime nascita = lanvera::dao::ComeData(q.value(r.indexOf(QLatin1StringView("DataNascita"))));
+        p.DataNascita =
+            nascita.isValid() ? nascita.date().toString(QStringLiteral("dd/MM/yyyy")) : testo("DataNascita");
+        p.CFMedico = testo("CFMedico");
+        p.IDUpdate = testo("IDUpdate");
+        p.IDDatabase = q.value(r.indexOf(QLatin1StringView("IDDatabase"))).toInt();
+        p.Autorizzazioni = testo("Autorizzazioni");
+        p.Medico = testo("CognomeMedico") + QLatin1Char(' ') + testo("NomeMedico");
+        m_stato.risultatiRicerca.aggiungi(p);
         QApplication::processEvents();
     }
     return !m_annullato;

@@ -44,6 +44,7 @@ private:
     bool IdentificaLocale();
     bool RileggiAutorizzazioni();
     bool InviaAutorizzazioni();
+    bool CercaSuServer();
     bool Rimozione();
     void Annulla();
 

@@ -246,6 +246,56 @@ TEST_F(PannelloTest, ASendThatFailsKeepsTheChangesAndStartsNoSync)
     EXPECT_FALSE(QFile::exists(percorso(u"dati/Dorvane/Quor/Quor.log"_s))) << "no Sync was started";
 }
 
+TEST_F(PannelloTest, AColleagueFindsExactlyThePatientsAuthorisedForHim)
+{
+    // Rossi's patients on the server, as Bianchi (position 2) may or may not see them.
+    AdminConnection admin;
+    const struct
+    {
+        const char *cognome;
+        const char *nome;
+        const char *autorizzazioni;
+    } righe[] = {{"Alfa", "Anna", "01"}, {"Beta", "Bruno", "00"}, {"Gamma", "Gino", "1"}, {"D'Angelo", "Dora", "11"}};
+    for (const auto &r : righe) {
+        QSqlQuery q(admin.database());
+        q.prepare(u"INSERT INTO quor.tblanagrafica (IDPaziente, CF, Cognome, Nome, CFMedico, IDDatabase, "
+                  "Autorizzazioni, DataNascita) VALUES (?, 'XXXYYY80A01H501Z', ?, ?, ?, ?, ?, '01/02/1980')"_s);
+        for (const QVariant &v :
+             {QVariant(u"xxxyyy80a01h501z;%1;%2"_s.arg(QString::fromUtf8(r.cognome).toLower(),
+                                                       QString::fromUtf8(r.nome).toLower())),
+              QVariant(QString::fromUtf8(r.cognome)), QVariant(QString::fromUtf8(r.nome)), QVariant(CfRossi),
+              QVariant(m_idRossi), QVariant(QString::fromLatin1(r.autorizzazioni))}) {
+            q.addBindValue(v);
+        }
+        ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
+    }
+    // Bianchi at his own computer, his password remembered.
+    admin.exec(u"UPDATE quor.tblmedici SET Password='%1' WHERE CF='%2'"_s.arg(Module1::CifraPassword(u"Bianchi12"_s),
+                                                                              CfBianchi));
+    m_archivio = secondaInstallazione(u"Bianchi.mdb"_s);
+    {
+        lanvera::dao::Database db;
+        ASSERT_TRUE(db.apri(m_archivio));
+        ASSERT_TRUE(db.esegui(u"UPDATE tblMedico SET CodiceFiscale=?"_s, {CfBianchi}));
+    }
+    ricorda(u"Bianchi12"_s);
+
+    const QStringList tutti = host(u"medico %1\ncerca *\nelenco\n"_s.arg(CfRossi));
+    ASSERT_EQ(tutti.size(), 2) << tutti.join(u'\n').toStdString();
+    EXPECT_EQ(tutti.at(0), u"1\tAlfa\tAnna\tRossi Mario\t\t\t\t01/02/1980\t\t%1\t\t\t\t\t\t"
+                           "plgLanvera.xxxyyy80a01h501z;alfa;anna\tXXXYYY80A01H501Z"_s.arg(
+                               Module1::EtaDaData(u"01/02/1980"_s, QDate::currentDate())));
+    EXPECT_TRUE(tutti.at(1).startsWith(u"2\tD'Angelo\tDora\t"_s));
+
+    for (const auto &[testo, atteso] : {std::pair{u"D'Ang"_s, 1}, std::pair{u"*a A"_s, 1}, std::pair{u"Beta"_s, 0}}) {
+        const QStringList trovati = host(u"medico %1\ncerca %2\nelenco\n"_s.arg(CfRossi, testo));
+        EXPECT_EQ(trovati.size(), atteso) << testo.toStdString() << "\n" << trovati.join(u'\n').toStdString();
+    }
+    // A suspended owner is not among the doctors to choose: the search ends without a list.
+    admin.exec(u"UPDATE quor.tblmedici SET Sospeso=1 WHERE CF='%1'"_s.arg(CfRossi));
+    EXPECT_TRUE(host(u"medico %1\ncerca *\nelenco\n"_s.arg(CfRossi)).isEmpty());
+}
+
 TEST_F(PannelloTest, RemovalNeedsBothConfirmations)
 {
     const QStringList tabella = host(u"gestione\ntabella\n"_s);
