@@ -480,9 +480,11 @@ public:
     void DisabilitaWAN(bool disabilita) override { m_wanDisabilitata = disabilita; }
     void ChiudiTutto() override { m_f.ChiudiTutto(); }
     clinora::FinestraFiglia *OpenChildForm() override { return new FinestraFigliaHost(*m_f.m_area, this); }
-    // The switch to another archive comes with the chart exchange.
-    bool DBSwitchON(QString &) override { return false; }
-    bool AggiornaDatabase(QString &, QString &) override { return false; }
+    bool DBSwitchON(QString &percorso) override { return m_f.cambiaArchivio && m_f.cambiaArchivio(percorso); }
+    bool AggiornaDatabase(QString &percorso, QString &tabelle) override
+    {
+        return m_f.aggiornaArchivio && m_f.aggiornaArchivio(percorso, tabelle);
+    }
 
 private:
     frmMain &m_f;

@@ -172,6 +172,9 @@ public:
     // What the host does when its windows open and its menu is used: set by the program.
     std::function<void(clinora::Finestra &)> finestraAperta;
     std::function<void(const QVariantList &)> comandoMenu;
+    // The switch to another archive and the preparation of one, as the program does them.
+    std::function<bool(const QString &)> cambiaArchivio;
+    std::function<bool(const QString &, const QString &)> aggiornaArchivio;
 
 private:
     class Adattatore;

@@ -3,11 +3,14 @@
 #include "Finestre.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonObject>
 #include <QMessageBox>
+#include <QSqlError>
+#include <QSqlQuery>
 #include <QStandardPaths>
 
 using clinora::Risposte;
@@ -138,6 +141,16 @@ Host::Host(const Opzioni &opzioni, QObject *parent) : QObject(parent), m_opzioni
         QVariantList p = param;
         comando(p);
     };
+    m_main->cambiaArchivio = [this](const QString &percorso) {
+        if (apri(percorso)) {
+            return true;
+        }
+        scriviLog(m_errore);
+        return false;
+    };
+    m_main->aggiornaArchivio = [this](const QString &percorso, const QString &tabelle) {
+        return aggiornaDatabase(percorso, tabelle);
+    };
     connect(m_main->ricerca(), &frmRicercaPaziente::Avanti, this, [this](int riga, int id) {
         QVariantList param{QStringLiteral("frmricercapaziente.avanti"), riga, id, true};
         comando(param);
@@ -253,4 +266,63 @@ bool Host::apri(const QString &percorso)
 bool Host::comando(QVariantList &param)
 {
     return m_plugin && m_plugin->PluginFunction(param);
+}
+
+void Host::scriviLog(const QString &testo)
+{
+    QDir().mkpath(UserDisk());
+    QFile log(UserDisk() + QStringLiteral("/Clinora.log"));
+    if (log.open(QIODevice::Append)) {
+        log.write((QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy hh.mm.ss ")) + testo +
+                   QStringLiteral("\r\n"))
+                      .toUtf8());
+    }
+}
+
+bool Host::aggiornaDatabase(const QString &percorso, const QString &tabelle)
+{
+    auto fallisci = [this](const QString &testo) {
+        scriviLog(QStringLiteral("Aggiorna database: ") + testo);
+        return false;
+    };
+    lanvera::dao::Database destinazione;
+    if (!m_archivio.aperto()) {
+        return fallisci(QStringLiteral("nessun archivio aperto"));
+    }
+    if (!destinazione.apri(percorso)) {
+        return fallisci(destinazione.ultimoErrore().testo());
+    }
+    lanvera::dao::Database &origine = m_archivio.database();
+    // The tables it lacks, as the host's own archive defines them, with their indexes.
+    QSqlQuery schema(origine.connessione());
+    if (!schema.exec(QStringLiteral("SELECT type, tbl_name, sql FROM sqlite_master WHERE sql IS NOT NULL AND "
+                                    "name NOT LIKE 'sqlite_%' ORDER BY type DESC"))) {
+        return fallisci(schema.lastError().text());
+    }
+    const QStringList presenti = destinazione.tabelle();
+    while (schema.next()) {
+        const QString tabella = schema.value(1).toString();
+        if (presenti.contains(tabella, Qt::CaseInsensitive)) {
+            continue;
+        }
+        if (!destinazione.esegui(schema.value(2).toString())) {
+            return fallisci(destinazione.ultimoErrore().testo());
+        }
+    }
+    schema.finish();
+    if (!destinazione.collegaDestinazione(m_archivio.Name())) {
+        return fallisci(destinazione.ultimoErrore().testo());
+    }
+    for (const QString &tabella : tabelle.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString t = lanvera::dao::Parentesi(tabella.trimmed());
+        if (!origine.esisteTabella(tabella.trimmed())) {
+            continue;
+        }
+        if (!destinazione.esegui(QStringLiteral("DELETE FROM main.%1").arg(t)) ||
+            !destinazione.esegui(QStringLiteral("INSERT INTO main.%1 SELECT * FROM lv_dest.%1").arg(t))) {
+            return fallisci(destinazione.ultimoErrore().testo());
+        }
+    }
+    destinazione.staccaDestinazione();
+    return true;
 }

@@ -60,6 +60,12 @@ public:
     bool apri(const QString &percorso);
     // A host command to the plug-in.
     bool comando(QVariantList &param);
+    // Brings the archive at that path to the host's structure (the tables it lacks, from the open
+    // archive) and fills the listed tables from the open archive. False with the reason in the
+    // host's log.
+    bool aggiornaDatabase(const QString &percorso, const QString &tabelle);
+    // The host's own log of what failed: "Clinora.log" in UserDisk.
+    void scriviLog(const QString &testo);
 
     frmMain &finestra() { return *m_main; }
     RisposteHost &risposte() { return m_risposte; }

@@ -153,6 +153,17 @@ bool Script::riga(const QStringList &parole)
         }
         return true;
     }
+    if (comando == QLatin1String("avanti") && parole.size() == 2) {
+        QTableWidget *lista = m_host.finestra().ricerca()->TList1();
+        const int riga = parole.at(1).toInt();
+        if (riga < 1 || riga > lista->rowCount()) {
+            scrivi(QStringLiteral("ERRORE riga non presente: ") + parole.at(1));
+            return false;
+        }
+        lista->setCurrentCell(riga - 1, 2);
+        m_host.finestra().ricerca()->cmdAvanti()->click();
+        return true;
+    }
     if (comando == QLatin1String("gestione")) {
         m_host.finestra().ricerca()->cmdGestione()->click();
         return true;

@@ -108,7 +108,11 @@ void PlugIn::SetForm(clinora::Finestra &frm, QVariantHash &variables)
     const QString nome = frm.Name().toLower();
     if (nome == QLatin1String("frmmain")) {
         m_frmMain = static_cast<clinora::FinestraPrincipale *>(&frm);
-        connect(m_frmMain, &clinora::FinestraPrincipale::Scaricata, this, [this] { m_frmMain.clear(); });
+        m_stato.principale = m_frmMain;
+        connect(m_frmMain, &clinora::FinestraPrincipale::Scaricata, this, [this] {
+            m_frmMain.clear();
+            m_stato.principale = nullptr;
+        });
         m_frmMain->DisabilitaWAN(true);
     } else if (nome == QLatin1String("frmricercapaziente")) {
         m_frmRicerca = static_cast<clinora::FinestraRicerca *>(&frm);
@@ -174,11 +178,18 @@ void PlugIn::ScaricaDaRicerca(QVariantList &param)
     if (!m_frmRicerca) {
         return;
     }
-    const QString chiave = m_frmRicerca->Lista().Cella(param.value(1).toInt(), 16);
-    if (!chiave.startsWith(Prefisso)) {
+    const QString cella = m_frmRicerca->Lista().Cella(param.value(1).toInt(), 16);
+    if (!cella.startsWith(Prefisso)) {
         return;
     }
-    // The download of a colleague's chart comes with the chart exchange.
+    m_stato.richiesta.CodiceOperazione = RichiestaOperazione::ScaricaPaziente;
+    m_stato.richiesta.ChiavePaziente = cella.mid(Prefisso.size());
+    if (!frmInviaRicevi::Esegui(m_stato)) {
+        return;
+    }
+    // The host has switched to the network archive and opens this patient there.
+    param[2] = m_stato.richiesta.IDPazienteImportato.toDouble();
+    param[3] = false;
 }
 
 Risposte::Risposta PlugIn::Messaggio(const QString &testo, Risposte::Icona icona, Risposte::Pulsanti pulsanti,

@@ -55,6 +55,8 @@ struct StatoPlugin
     QString versione;
     bool iniHostPresente = false;
     bool satpeAttivo = false;
+    // The host's main window, for the switch to a downloaded chart.
+    clinora::FinestraPrincipale *principale = nullptr;
 
     RichiestaOperazione richiesta;
 

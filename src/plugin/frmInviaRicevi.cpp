@@ -2,18 +2,22 @@
 
 #include "Database.h"
 #include "Module1.h"
+#include "PacchettoCartella.h"
 #include "PlugIn.h"
 #include "StatoPlugin.h"
 #include "clsSincronizza.h"
 #include "frmCreaPassword.h"
 #include "frmListaMedici.h"
 #include "frmPassword.h"
+#include "modCartelle.h"
 #include "modLog.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDate>
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -172,6 +176,9 @@ bool frmInviaRicevi::EseguiOperazione()
     case RichiestaOperazione::CercaSuServer:
         titolo(QStringLiteral("Cerca su server"));
         return CercaSuServer();
+    case RichiestaOperazione::ScaricaPaziente:
+        titolo(QStringLiteral("Scarica paziente dal server"));
+        return ScaricaPaziente();
     case RichiestaOperazione::Accesso:
         return Accesso(true);
     case RichiestaOperazione::Rimozione:
@@ -602,6 +609,151 @@ bool frmInviaRicevi::CercaSuServer()
         QApplication::processEvents();
     }
     return !m_annullato;
+}
+
+// --- operation 4: a colleague's chart into the network archive ----------------------------------
+
+QString frmInviaRicevi::ArchivioRete()
+{
+    return lanvera::CartellaTemp() + QStringLiteral("/Lanvera/ClinoraQUOR.mdb");
+}
+
+bool frmInviaRicevi::ScaricaPaziente()
+{
+    const QString operazione = QStringLiteral("Scarica paziente dal server");
+    const QString chiave = m_stato.richiesta.ChiavePaziente;
+    if (chiave.startsWith(QStringLiteral("Ulmet."))) {
+        return Fallisci(operazione + QStringLiteral(": Errore servizio Ulmet non disponibile"));
+    }
+    if (!Accesso(false)) {
+        return false;
+    }
+    const clsPaziente *trovato = m_stato.risultatiRicerca.trova(chiave);
+    if (!trovato) {
+        return false;
+    }
+    const clsPaziente p = *trovato;
+    Messaggio(QStringLiteral("Scarico cartella di ") + nominativo(p.Cognome, p.Nome));
+    if (!m_server.usaDatabaseCartelle(p.IDDatabase)) {
+        return Fallisci(operazione + QStringLiteral(": Errore ") + testoErrore(m_server.errore()));
+    }
+    QString testo;
+    {
+        QSqlQuery q(m_server.database());
+        q.prepare(QStringLiteral("SELECT Cartella FROM tblcartella WHERE IDPaziente=?"));
+        q.addBindValue(chiave);
+        if (!q.exec()) {
+            return Fallisci(operazione + QStringLiteral(": Errore ") +
+                            testoErrore(lanvera::ErroreServer(q.lastError())));
+        }
+        if (!q.next()) {
+            return Fallisci(operazione + QStringLiteral(": La cartella non esiste"));
+        }
+        testo = q.value(0).toString();
+    }
+    Messaggio(QStringLiteral("Apertura di ") + nominativo(p.Cognome, p.Nome));
+    // The package is checked and unpacked as Sync does it, in its owner-only work folder.
+    PacchettoCartella pacchetti(m_stato.motore);
+    lanvera::dao::Database pacchetto;
+    if (!pacchetti.ApriPacchetto(testo, operazione, pacchetto)) {
+        return Fallisci(m_stato.motore.messaggioErrore);
+    }
+    struct Chiudi
+    {
+        PacchettoCartella &p;
+        lanvera::dao::Database &db;
+        ~Chiudi() { p.ChiudiPacchetto(db); }
+    } chiudi{pacchetti, pacchetto};
+
+    const QString archivio = ArchivioRete();
+    QString errore;
+    if (!lanvera::PreparaCartellaPrivata(QFileInfo(archivio).absolutePath(), &errore)) {
+        return Fallisci(operazione + QStringLiteral(": Errore ") + errore);
+    }
+    // A name left there, a link included, is replaced, never followed.
+    QFile::remove(archivio);
+    if (!QFile::copy(lanvera::CartellaProgramma() + QStringLiteral("/ClinoraTemp.mdb"), archivio)) {
+        return Fallisci(operazione + QStringLiteral(": Errore copia di ClinoraTemp.mdb"));
+    }
+    QFile::setPermissions(archivio, QFile::ReadOwner | QFile::WriteOwner);
+    QString percorso = archivio;
+    QString tabelle = QStringLiteral("arcItems,tblImpostazioni,tblMacro,tblMedico,tblNote,tblSetupUtente,tblSottomacro,"
+                                     "tblUtenti,tblValoriImpostazioni,SOLE_tblConfig,SOLE_tblIDPrestazione,"
+                                     "tblRicetteStampate,tblPrescrizioniRicetta");
+    clinora::FinestraPrincipale *principale = m_stato.principale;
+    if (!principale || !principale->AggiornaDatabase(percorso, tabelle)) {
+        return Fallisci(operazione + QStringLiteral(": Errore verifica struttura"));
+    }
+    if (!CopiaCartella(pacchetto.percorso(), archivio)) {
+        return false;
+    }
+    {
+        QSqlQuery q(pacchetto.connessione());
+        m_stato.richiesta.IDPazienteImportato =
+            q.exec(QStringLiteral("SELECT ID FROM tblAnagrafica")) && q.next() ? q.value(0).toString() : QString();
+    }
+    m_stato.richiesta.ArchivioRete = archivio;
+    return principale->DBSwitchON(percorso);
+}
+
+bool frmInviaRicevi::CopiaCartella(const QString &pacchetto, const QString &archivio)
+{
+    const QString prefisso = QStringLiteral("Scarica paziente dal server: Errore ");
+    lanvera::dao::Database rete;
+    if (!rete.apri(archivio) || !rete.collegaDestinazione(pacchetto)) {
+        return Fallisci(prefisso + rete.ultimoErrore().testo());
+    }
+    // Every table of the network archive that the package holds: its common columns, the sent
+    // marks as "as sent".
+    if (!rete.iniziaTransazione()) {
+        return Fallisci(prefisso + rete.ultimoErrore().testo());
+    }
+    QSqlQuery elenco(rete.connessione());
+    QStringList nelPacchetto;
+    if (elenco.exec(QStringLiteral("SELECT name FROM lv_dest.sqlite_master WHERE type='table'"))) {
+        while (elenco.next()) {
+            nelPacchetto << elenco.value(0).toString().toLower();
+        }
+    }
+    elenco.finish();
+    for (const QString &tabella : rete.tabelle()) {
+        if (!nelPacchetto.contains(tabella.toLower())) {
+            continue;
+        }
+        QSqlQuery colonne(rete.connessione());
+        colonne.exec(QStringLiteral("PRAGMA lv_dest.table_info(%1)").arg(lanvera::dao::Parentesi(tabella)));
+        QStringList delPacchetto;
+        while (colonne.next()) {
+            delPacchetto << colonne.value(1).toString().toLower();
+        }
+        QStringList campi;
+        QStringList valori;
+        for (const QString &campo : rete.campi(tabella)) {
+            if (!delPacchetto.contains(campo.toLower())) {
+                continue;
+            }
+            campi << lanvera::dao::Parentesi(campo);
+            const QString minuscolo = campo.toLower();
+            valori << (minuscolo == QLatin1String("tosend") || minuscolo == QLatin1String("torepl")
+                           ? QStringLiteral("-1")
+                           : lanvera::dao::Parentesi(tabella) + QLatin1Char('.') + lanvera::dao::Parentesi(campo));
+        }
+        if (campi.isEmpty()) {
+            continue;
+        }
+        if (!rete.esegui(QStringLiteral("INSERT INTO main.%1 (%2) SELECT %3 FROM lv_dest.%1")
+                             .arg(lanvera::dao::Parentesi(tabella), campi.join(QLatin1Char(',')),
+                                  valori.join(QLatin1Char(','))))) {
+            const QString e = rete.ultimoErrore().testo();
+            rete.annullaTransazione();
+            return Fallisci(prefisso + e);
+        }
+    }
+    if (!rete.confermaTransazione()) {
+        return Fallisci(prefisso + rete.ultimoErrore().testo());
+    }
+    rete.staccaDestinazione();
+    return true;
 }
 
 // --- operation 7: removal ------------------------------------------------------------------------

@@ -33,6 +33,8 @@ public:
 
     // "Avvio Autorizzazioni V.<major>.<minor>.<revision>".
     static QString RigaAvvio();
+    // The network chart archive of a downloaded patient, in an owner-only folder of its own.
+    static QString ArchivioRete();
 
 protected:
     void closeEvent(QCloseEvent *evento) override;
@@ -45,6 +47,9 @@ private:
     bool RileggiAutorizzazioni();
     bool InviaAutorizzazioni();
     bool CercaSuServer();
+    bool ScaricaPaziente();
+    // Copies the package's rows into the network archive, marked as sent.
+    bool CopiaCartella(const QString &pacchetto, const QString &archivio);
     bool Rimozione();
     void Annulla();
 

@@ -34,8 +34,8 @@ protected:
         QDir().mkpath(m_programmi);
         const QString origine = qEnvironmentVariable("LANVERA_OUTPUT_DIR");
         ASSERT_TRUE(QFile::copy(origine + u"/clinora-host"_s, m_host + u"/clinora-host"_s));
-        for (const QString &nome :
-             {u"libplgLanvera.so"_s, u"Sync"_s, u"plgLanvera.ini"_s, u"System.mdw"_s, u"Cartella.sql"_s}) {
+        for (const QString &nome : {u"libplgLanvera.so"_s, u"Sync"_s, u"plgLanvera.ini"_s, u"System.mdw"_s,
+                                    u"Cartella.sql"_s, u"ClinoraTemp.mdb"_s, u"QUOR_SATPE_1.xml"_s}) {
             ASSERT_TRUE(QFile::copy(origine + u'/' + nome, m_programmi + u'/' + nome)) << nome.toStdString();
         }
         const QString ini = m_programmi + u"/plgLanvera.ini"_s;
@@ -86,6 +86,8 @@ protected:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_DATA_HOME"_s, percorso(u"dati"_s));
         env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        QDir().mkpath(percorso(u"tmp"_s));
+        env.insert(u"TMPDIR"_s, percorso(u"tmp"_s));
         p.setProcessEnvironment(env);
         p.start(m_host + u"/clinora-host"_s, {u"--archivio"_s, m_archivio, u"--script"_s, u"-"_s});
         p.write(script.toUtf8());
@@ -294,6 +296,47 @@ TEST_F(PannelloTest, AColleagueFindsExactlyThePatientsAuthorisedForHim)
     // A suspended owner is not among the doctors to choose: the search ends without a list.
     admin.exec(u"UPDATE quor.tblmedici SET Sospeso=1 WHERE CF='%1'"_s.arg(CfRossi));
     EXPECT_TRUE(host(u"medico %1\ncerca *\nelenco\n"_s.arg(CfRossi)).isEmpty());
+}
+
+TEST_F(PannelloTest, AColleagueOpensASharedChartWithEveryRowAsSent)
+{
+    // Rossi authorises Bianchi for his first patient; the panel's Sync publishes the chart.
+    const QStringList tabella = host(u"gestione\ntabella\n"_s);
+    ASSERT_GE(tabella.size(), 2);
+    const QString nome = tabella.at(1).section(u'\t', 0, 0);
+    host(u"gestione\ncella \"%1\" Bianchi\npulsante 2\npulsante 4\nattendi-sync\n"_s.arg(nome));
+    const int diari = valore(m_archivio, u"SELECT count(*) FROM tblDiario d JOIN tblAnagrafica a ON a.ID=d.IDPaziente "
+                                         "WHERE a.Cognome || ' ' || a.Nome = '%1'"_s.arg(nome))
+                          .toInt();
+
+    // Bianchi, at his computer, finds the patient and opens his chart.
+    AdminConnection admin;
+    admin.exec(u"UPDATE quor.tblmedici SET Password='%1' WHERE CF='%2'"_s.arg(Module1::CifraPassword(u"Bianchi12"_s),
+                                                                              CfBianchi));
+    m_archivio = secondaInstallazione(u"Bianchi.mdb"_s);
+    {
+        lanvera::dao::Database db;
+        ASSERT_TRUE(db.apri(m_archivio));
+        ASSERT_TRUE(db.esegui(u"UPDATE tblMedico SET CodiceFiscale=?"_s, {CfBianchi}));
+    }
+    ricorda(u"Bianchi12"_s);
+    int stato = -1;
+    const QStringList righe = host(u"medico %1\ncerca %2\navanti 1\n"_s.arg(CfRossi, nome.section(u' ', 0, 0)), &stato);
+    EXPECT_EQ(stato, 0) << righe.join(u'\n').toStdString();
+    const QString rete = percorso(u"tmp/Lanvera/ClinoraQUOR.mdb"_s);
+    ASSERT_TRUE(QFile::exists(rete)) << righe.join(u'\n').toStdString();
+    EXPECT_EQ(valore(rete, u"SELECT Cognome || ' ' || Nome FROM tblAnagrafica"_s).toString(), nome);
+    EXPECT_EQ(valore(rete, u"SELECT count(*) FROM tblDiario"_s).toInt(), diari);
+    EXPECT_EQ(valore(rete, u"SELECT count(*) FROM tblDiario WHERE ToSend<>-1"_s).toInt(), 0);
+    EXPECT_EQ(valore(rete, u"SELECT count(*) FROM tblMedico WHERE CodiceFiscale='%1'"_s.arg(CfBianchi)).toInt(), 1)
+        << "the host's own tables came from his archive";
+    EXPECT_FALSE(QFile::exists(PacchettoCartella::FileMdb()));
+
+    // A chart that is not on the server: said so, and the network archive is left as it was.
+    admin.exec(u"DELETE FROM quor_%1.tblcartella"_s.arg(m_idRossi));
+    const QStringList mancante = host(u"medico %1\ncerca %2\navanti 1\n"_s.arg(CfRossi, nome.section(u' ', 0, 0)));
+    EXPECT_TRUE(mancante.contains(u"MESSAGGIO attenzione: Scarica paziente dal server: La cartella non esiste"_s))
+        << mancante.join(u'\n').toStdString();
 }
 
 TEST_F(PannelloTest, RemovalNeedsBothConfirmations)
