@@ -50,7 +50,11 @@ std::unique_ptr<clinora::Record> ArchivioHost::OpenRecordset(const QString &sql,
 
 bool ArchivioHost::Execute(const QString &sql)
 {
-    return m_db.esegui(sql) || fallisci(m_db.ultimoErrore());
+    const bool ok = m_db.esegui(sql);
+    // A make-table statement leaves its target attached: it is let go at once, as the file is
+    // the caller's to zip, move or delete.
+    m_db.staccaDestinazione();
+    return ok || fallisci(m_db.ultimoErrore());
 }
 
 bool ArchivioHost::ExecuteTrans(const QString &sql)

@@ -164,6 +164,23 @@ bool Script::riga(const QStringList &parole)
         m_host.finestra().ricerca()->cmdAvanti()->click();
         return true;
     }
+    if (comando == QLatin1String("diario") && parole.size() >= 2) {
+        frmAmbulatorio *cartella = m_host.finestra().cartella();
+        QString errore;
+        if (!cartella) {
+            scrivi(QStringLiteral("ERRORE nessuna cartella aperta"));
+            return false;
+        }
+        if (!cartella->AggiungiDiario(parole.mid(1).join(QLatin1Char(' ')), &errore)) {
+            scrivi(QStringLiteral("ERRORE ") + errore);
+            return false;
+        }
+        return true;
+    }
+    if (comando == QLatin1String("chiudi-cartella")) {
+        m_host.finestra().ChiudiCartella();
+        return true;
+    }
     if (comando == QLatin1String("gestione")) {
         m_host.finestra().ricerca()->cmdGestione()->click();
         return true;

@@ -3,6 +3,7 @@
 #include "ConnessioneServer.h"
 #include "Module1.h"
 #include "PacchettoCartella.h"
+#include "clsSincronizza.h"
 #include "frmInviaRicevi.h"
 #include "frmMDI.h"
 #include "modCartelle.h"
@@ -123,11 +124,8 @@ void PlugIn::SetForm(clinora::Finestra &frm, QVariantHash &variables)
         m_stato.satpeAttivo = VerificaSatpe();
     } else if (nome == QLatin1String("frmambulatorio")) {
         auto *cartella = static_cast<clinora::FinestraCartella *>(&frm);
-        connect(cartella, &clinora::FinestraCartella::QueryUnload, this, [this] {
-            if (m_stato.db && m_stato.db->Name().toLower().endsWith(QStringLiteral("clinoraquor.mdb"))) {
-                RipristinaSatpe();
-            }
-        });
+        connect(cartella, &clinora::FinestraCartella::QueryUnload, this, &PlugIn::ChiusuraCartella,
+                Qt::UniqueConnection);
     }
 }
 
@@ -413,4 +411,89 @@ void PlugIn::CercaSuServer()
         lista.SetRow(1);
     }
     lista.Redraw(true);
+}
+
+void PlugIn::ChiusuraCartella()
+{
+    if (!m_stato.db || !m_stato.db->Name().toLower().endsWith(QStringLiteral("clinoraquor.mdb"))) {
+        return;
+    }
+    if (auto rs = m_stato.db->OpenRecordset(
+            QStringLiteral("Select Cognome,Nome,CodiceFiscale from tblAnagrafica Where ID=%1").arg(m_idPaziente),
+            clinora::ClsDB::SoloAvanti)) {
+        if (!rs->Eof()) {
+            const QString cognome = rs->Campo(QStringLiteral("Cognome")).toString();
+            const QString nome = rs->Campo(QStringLiteral("Nome")).toString();
+            const QString chiave =
+                clsSincronizza::ChiavePaziente(rs->Campo(QStringLiteral("CodiceFiscale")).toString(), cognome, nome);
+            rs->CloseRecordset();
+            InviaModifichePaziente(cognome + QLatin1Char(' ') + nome, chiave);
+        }
+    }
+    RipristinaSatpe();
+}
+
+void PlugIn::InviaModifichePaziente(const QString &nome, const QString &chiave)
+{
+    clinora::ClsDB &db = *m_stato.db;
+    const QStringList presenti = db.DB().tables();
+    QStringList tabelle;
+    for (const clsTabelle &t : std::as_const(m_stato.motore.tabelle)) {
+        if (!presenti.contains(t.Tabella, Qt::CaseInsensitive) || tabelle.contains(t.Tabella)) {
+            continue;
+        }
+        auto rs = db.OpenRecordset(QStringLiteral("Select ToSend from [%1] Where ToSend<>-1").arg(t.Tabella),
+                                   clinora::ClsDB::SoloAvanti);
+        if (rs && !rs->Eof()) {
+            tabelle << t.Tabella;
+        }
+    }
+    if (tabelle.isEmpty()) {
+        return;
+    }
+    // What went to the server, or to the outbox, is as sent here.
+    const auto segnaInviate = [&] {
+        for (const QString &t : std::as_const(tabelle)) {
+            db.Execute(QStringLiteral("UPDATE [%1] SET ToSend=-1 WHERE ToSend<>-1").arg(t));
+        }
+    };
+    for (;;) {
+        m_stato.richiesta.CodiceOperazione = RichiestaOperazione::InviaModifiche;
+        m_stato.richiesta.ChiavePaziente = chiave;
+        m_stato.richiesta.ElencoTabelle = tabelle.join(QLatin1Char(','));
+        m_stato.richiesta.NomePaziente = nome;
+        m_stato.richiesta.ModificheCreate.clear();
+        m_stato.richiesta.TitolareModifiche.clear();
+        if (frmInviaRicevi::Esegui(m_stato)) {
+            segnaInviate();
+            return;
+        }
+        // A colleague's clinical notes are never lost: what cannot go now waits in the outbox.
+        const auto risposta =
+            Messaggio(QStringLiteral("Attenzione: Non è stato possibile inviare le modifiche di ") + nome +
+                          QStringLiteral(" al server.\r\nVerificare che la connessione sia stabilita.\r\n"
+                                         "NB: Le modifiche non inviate saranno inviate al prossimo accesso al server."),
+                      Risposte::Icona::Esclamazione, Risposte::Pulsanti::RiprovaAnnulla, Risposte::Risposta::Riprova);
+        if (risposta == Risposte::Risposta::Riprova) {
+            continue;
+        }
+        QString pacchetto = m_stato.richiesta.ModificheCreate;
+        QString errore;
+        if (pacchetto.isEmpty() && !frmInviaRicevi::CreaModifiche(m_stato, tabelle, db.Name(), pacchetto, errore)) {
+            ScriviLog(QStringLiteral("Aggiorna Cartella: Errore ") + errore, true);
+            return;
+        }
+        QString titolare = m_stato.richiesta.TitolareModifiche;
+        if (titolare.isEmpty()) {
+            if (const clsPaziente *p = m_stato.risultatiRicerca.trova(chiave)) {
+                titolare = p->CFMedico;
+            }
+        }
+        if (frmInviaRicevi::Accantona(m_stato.userDisk, chiave, m_stato.cf, titolare, pacchetto)) {
+            segnaInviate();
+        } else {
+            ScriviLog(QStringLiteral("Aggiorna Cartella: Errore le modifiche non possono essere conservate"), true);
+        }
+        return;
+    }
 }

@@ -60,6 +60,9 @@ private:
     void ApriPannello();
     // The search window's "Cerca su server": the colleagues' patients in the host's list.
     void CercaSuServer();
+    // A chart window closes: a downloaded chart's changes go back to its owner.
+    void ChiusuraCartella();
+    void InviaModifichePaziente(const QString &nome, const QString &chiave);
     void CreaBarraPannello();
     void PannelloChiuso();
 

@@ -40,6 +40,9 @@ struct RichiestaOperazione
     QString IDPazienteImportato;
     QString ArchivioRete;
     QString ChiaveUlmetCorrente;
+    // Operation 5: the package it built and the chart's owner, for the outbox when sending fails.
+    QString ModificheCreate;
+    QString TitolareModifiche;
 };
 
 // What the parts of the loaded plug-in share: the host's values, the doctor's identity after the

@@ -9,6 +9,7 @@
 #include "frmCreaPassword.h"
 #include "frmListaMedici.h"
 #include "frmPassword.h"
+#include "modArchivio.h"
 #include "modCartelle.h"
 #include "modLog.h"
 
@@ -16,11 +17,15 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
@@ -179,6 +184,9 @@ bool frmInviaRicevi::EseguiOperazione()
     case RichiestaOperazione::ScaricaPaziente:
         titolo(QStringLiteral("Scarica paziente dal server"));
         return ScaricaPaziente();
+    case RichiestaOperazione::InviaModifiche:
+        titolo(QStringLiteral("Invio modifiche al server"));
+        return InviaModifiche();
     case RichiestaOperazione::Accesso:
         return Accesso(true);
     case RichiestaOperazione::Rimozione:
@@ -361,7 +369,7 @@ bool frmInviaRicevi::Accesso(bool cambioPassword)
         ScriviArcItems(QStringLiteral("QUOR.PasswordMedicoSync"), nuova);
         ScriviArcItems(ChiavePassword(), Module1::Risultato2() == QLatin1String("1") ? nuova : QString());
     }
-    return !m_annullato;
+    return SvuotaUscita() && !m_annullato;
 }
 
 // --- operation 1: the authorisation table --------------------------------------------------------
@@ -670,7 +678,43 @@ bool frmInviaRicevi::ScaricaPaziente()
     if (!lanvera::PreparaCartellaPrivata(QFileInfo(archivio).absolutePath(), &errore)) {
         return Fallisci(operazione + QStringLiteral(": Errore ") + errore);
     }
-    // A name left there, a link included, is replaced, never followed.
+    // Rows of an earlier chart that were never sent (the host closed before its window) are kept
+    // in the outbox first. A name left there, a link included, is replaced, never followed.
+    if (QFileInfo(archivio).isFile() && !QFileInfo(archivio).isSymLink()) {
+        lanvera::dao::Database vecchio;
+        if (vecchio.apri(archivio)) {
+            QString vecchiaChiave;
+            QString titolare;
+            QSqlQuery q(vecchio.connessione());
+            if (q.exec(QStringLiteral("SELECT [Key], Item FROM arcItems WHERE [Key] IN ('QUOR.ChiavePaziente', "
+                                      "'QUOR.CFMedicoTitolare')"))) {
+                while (q.next()) {
+                    (q.value(0).toString() == QLatin1String("QUOR.ChiavePaziente") ? vecchiaChiave : titolare) =
+                        q.value(1).toString();
+                }
+            }
+            q.finish();
+            QStringList tabelle;
+            for (const clsTabelle &t : std::as_const(m_stato.motore.tabelle)) {
+                QSqlQuery r(vecchio.connessione());
+                if (vecchio.esisteCampo(t.Tabella, QStringLiteral("ToSend")) &&
+                    r.exec(QStringLiteral("SELECT 1 FROM %1 WHERE ToSend<>-1 LIMIT 1")
+                               .arg(lanvera::dao::Parentesi(t.Tabella))) &&
+                    r.next()) {
+                    tabelle << t.Tabella;
+                }
+            }
+            vecchio.chiudi();
+            QString modifiche;
+            QString errore;
+            if (!tabelle.isEmpty() && !vecchiaChiave.isEmpty() &&
+                (!CreaModifiche(m_stato, tabelle, archivio, modifiche, errore) ||
+                 !Accantona(m_stato.userDisk, vecchiaChiave, m_stato.cf, titolare, modifiche))) {
+                return Fallisci(operazione + QStringLiteral(": Errore le modifiche non inviate della cartella "
+                                                            "aperta in precedenza non possono essere conservate"));
+            }
+        }
+    }
     QFile::remove(archivio);
     if (!QFile::copy(lanvera::CartellaProgramma() + QStringLiteral("/ClinoraTemp.mdb"), archivio)) {
         return Fallisci(operazione + QStringLiteral(": Errore copia di ClinoraTemp.mdb"));
@@ -693,6 +737,15 @@ bool frmInviaRicevi::ScaricaPaziente()
             q.exec(QStringLiteral("SELECT ID FROM tblAnagrafica")) && q.next() ? q.value(0).toString() : QString();
     }
     m_stato.richiesta.ArchivioRete = archivio;
+    {
+        // Whose chart it is stays with the archive, for changes that outlive this session.
+        lanvera::dao::Database rete;
+        if (rete.apri(archivio)) {
+            rete.esegui(QStringLiteral("INSERT INTO arcItems ([Key], Item) VALUES ('QUOR.ChiavePaziente', ?), "
+                                       "('QUOR.CFMedicoTitolare', ?)"),
+                        {chiave, p.CFMedico});
+        }
+    }
     return principale->DBSwitchON(percorso);
 }
 
@@ -753,6 +806,125 @@ bool frmInviaRicevi::CopiaCartella(const QString &pacchetto, const QString &arch
         return Fallisci(prefisso + rete.ultimoErrore().testo());
     }
     rete.staccaDestinazione();
+    return true;
+}
+
+// --- operation 5: the changes of a downloaded chart go back --------------------------------------
+
+bool frmInviaRicevi::CreaModifiche(StatoPlugin &stato, const QStringList &tabelle, const QString &archivio,
+                                   QString &testo, QString &errore)
+{
+    PacchettoCartella pacchetti(stato.motore);
+    const bool ospite = stato.db && stato.db->Name() == archivio;
+    const bool ok = pacchetti.CreaPacchetto(
+        QStringLiteral("Crea Modifiche"),
+        [&](const QString &file, QString &motivo) {
+            lanvera::dao::Database diretto;
+            if (!ospite && !diretto.apri(archivio)) {
+                motivo = diretto.ultimoErrore().testo();
+                return false;
+            }
+            for (const QString &t : tabelle) {
+                const QString sql =
+                    QStringLiteral("SELECT [%1].* INTO [%1] IN \"%2\" FROM [%1] WHERE ToSend<>-1").arg(t, file);
+                if (!(ospite ? stato.db->Execute(sql) : diretto.esegui(sql))) {
+                    motivo = ospite ? stato.db->UltimoErrore() : diretto.ultimoErrore().testo();
+                    return false;
+                }
+            }
+            diretto.staccaDestinazione();
+            return true;
+        },
+        testo);
+    if (!ok) {
+        errore = stato.motore.messaggioErrore;
+    }
+    return ok;
+}
+
+QString frmInviaRicevi::CartellaUscita(const QString &userDisk)
+{
+    return userDisk + QStringLiteral("/Plugins/plgLanvera/Uscita");
+}
+
+bool frmInviaRicevi::Accantona(const QString &userDisk, const QString &chiave, const QString &medico,
+                               const QString &titolare, const QString &pacchetto)
+{
+    const QString cartella = CartellaUscita(userDisk);
+    if (!lanvera::PreparaCartellaPrivata(cartella)) {
+        return false;
+    }
+    const QJsonObject voce{{QStringLiteral("IDPaziente"), chiave},
+                           {QStringLiteral("CFMedico"), medico},
+                           {QStringLiteral("CFMedicoTitolare"), titolare},
+                           {QStringLiteral("Modifiche"), pacchetto}};
+    // Named by the moment, so that the oldest goes first.
+    QSaveFile file(cartella + QLatin1Char('/') +
+                   QDateTime::currentDateTimeUtc().toString(QStringLiteral("yyyyMMddHHmmsszzz")) + QLatin1Char('-') +
+                   lanvera::CreaGUID().mid(1, 8) + QStringLiteral(".json"));
+    return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(voce).toJson(QJsonDocument::Compact)) > 0 &&
+           file.commit();
+}
+
+bool frmInviaRicevi::SvuotaUscita()
+{
+    const QDir cartella(CartellaUscita(m_stato.userDisk));
+    const QStringList voci = cartella.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
+    for (const QString &nome : voci) {
+        QFile file(cartella.filePath(nome));
+        if (!file.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        const QJsonObject voce = QJsonDocument::fromJson(file.readAll()).object();
+        file.close();
+        Messaggio(QStringLiteral("Invio modifiche in attesa"));
+        if (!m_server.usaDatabaseRete() ||
+            !m_server.esegui(QStringLiteral("INSERT INTO tblmodifiche (IDPaziente, CFMedico, CFMedicoTitolare, "
+                                            "Modifiche) VALUES (?, ?, ?, ?)"),
+                             {voce.value(QStringLiteral("IDPaziente")).toString(),
+                              voce.value(QStringLiteral("CFMedico")).toString(),
+                              voce.value(QStringLiteral("CFMedicoTitolare")).toString(),
+                              voce.value(QStringLiteral("Modifiche")).toString()})) {
+            return Fallisci(QStringLiteral("Invio modifiche in attesa: Errore ") + testoErrore(m_server.errore()));
+        }
+        QFile::remove(cartella.filePath(nome));
+    }
+    return true;
+}
+
+bool frmInviaRicevi::InviaModifiche()
+{
+    if (m_stato.richiesta.ChiaveUlmetCorrente.size() > 0) {
+        return Fallisci(QStringLiteral("Invio modifiche: Errore servizio Ulmet non disponibile"));
+    }
+    if (!Accesso(false)) {
+        return false;
+    }
+    Messaggio(QStringLiteral("Invio modifiche di ") + m_stato.richiesta.NomePaziente);
+    QString pacchetto;
+    QString errore;
+    if (!CreaModifiche(m_stato, m_stato.richiesta.ElencoTabelle.split(QLatin1Char(','), Qt::SkipEmptyParts),
+                       m_stato.db ? m_stato.db->Name() : QString(), pacchetto, errore)) {
+        return Fallisci(errore);
+    }
+    const QString chiave = m_stato.richiesta.ChiavePaziente;
+    const clsPaziente *p = m_stato.risultatiRicerca.trova(chiave);
+    QString titolare = p ? p->CFMedico : QString();
+    if (titolare.isEmpty() && m_stato.db) {
+        if (auto rs =
+                m_stato.db->OpenRecordset(QStringLiteral("Select Item from arcItems where Key='QUOR.CFMedicoTitolare'"),
+                                          clinora::ClsDB::SoloAvanti)) {
+            titolare = rs->Eof() ? QString() : rs->Campo(QStringLiteral("Item")).toString();
+        }
+    }
+    m_stato.richiesta.ModificheCreate = pacchetto;
+    m_stato.richiesta.TitolareModifiche = titolare;
+    if (!m_server.usaDatabaseRete() ||
+        !m_server.esegui(QStringLiteral("INSERT INTO tblmodifiche (IDPaziente, CFMedico, CFMedicoTitolare, Modifiche) "
+                                        "VALUES (?, ?, ?, ?)"),
+                         {chiave, m_stato.cf, titolare, pacchetto})) {
+        return Fallisci(QStringLiteral("Invio modifiche: Errore ") + testoErrore(m_server.errore()));
+    }
     return true;
 }
 

@@ -35,6 +35,15 @@ public:
     static QString RigaAvvio();
     // The network chart archive of a downloaded patient, in an owner-only folder of its own.
     static QString ArchivioRete();
+    // The modifications package of the network archive's changed rows of these tables (through
+    // the host's archive object when it has that archive open, else directly).
+    static bool CreaModifiche(StatoPlugin &stato, const QStringList &tabelle, const QString &archivio, QString &testo,
+                              QString &errore);
+    // Changes that could not be sent wait here, owner-only, until the next access.
+    static QString CartellaUscita(const QString &userDisk);
+    // Puts a modifications package in the outbox; false when it could not be written.
+    static bool Accantona(const QString &userDisk, const QString &chiave, const QString &medico,
+                          const QString &titolare, const QString &pacchetto);
 
 protected:
     void closeEvent(QCloseEvent *evento) override;
@@ -48,9 +57,13 @@ private:
     bool InviaAutorizzazioni();
     bool CercaSuServer();
     bool ScaricaPaziente();
+    bool InviaModifiche();
+
     // Copies the package's rows into the network archive, marked as sent.
     bool CopiaCartella(const QString &pacchetto, const QString &archivio);
     bool Rimozione();
+    // Sends what waits in the outbox, oldest first; each leaves it once it is on the server.
+    bool SvuotaUscita();
     void Annulla();
 
     bool Fallisci(const QString &testo);

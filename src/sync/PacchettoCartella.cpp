@@ -300,25 +300,51 @@ bool PacchettoCartella::CreaCartella(qint32 idPaziente, QString &cartella)
     }
     archivio->staccaDestinazione();
 
-    const int codiceZip = comprimi(fileMdb, FileZip());
+    return Impacchetta(prefisso, cartella);
+}
+
+bool PacchettoCartella::Impacchetta(const QString &prefisso, QString &testo)
+{
+    const int codiceZip = comprimi(FileMdb(), FileZip());
     if (codiceZip > 0) {
         return fallisci(prefisso + QStringLiteral("ZIP ") + QString::number(codiceZip));
     }
     if (!clsBase64().EncodeFile(FileZip(), FileB64())) {
         return fallisci(prefisso + QStringLiteral("B64"));
     }
-
     QFile fileB64(FileB64());
     errno = 0;
     if (!fileB64.open(QIODevice::ReadOnly)) {
         return fallisci(prefisso + erroreFile(fileB64, errno));
     }
-    const QByteArray testo = fileB64.readAll();
+    const QByteArray letto = fileB64.readAll();
     if (fileB64.error() != QFileDevice::NoError) {
         return fallisci(prefisso + erroreFile(fileB64, errno));
     }
-    cartella = QString::fromLatin1(testo);
+    testo = QString::fromLatin1(letto);
     return true;
+}
+
+bool PacchettoCartella::CreaPacchetto(const QString &operazione,
+                                      const std::function<bool(const QString &file, QString &errore)> &copia,
+                                      QString &testo)
+{
+    const QString prefisso = operazione + QStringLiteral(": Errore ");
+    if (!preparaLavoro(operazione)) {
+        return false;
+    }
+    auto pulisci = qScopeGuard([] { cancellaFileLavoro(); });
+    {
+        Database pacchetto;
+        if (!pacchetto.crea(FileMdb(), true)) {
+            return fallisci(prefisso + pacchetto.ultimoErrore().testo());
+        }
+    }
+    QString errore;
+    if (!copia(FileMdb(), errore)) {
+        return fallisci(prefisso + errore);
+    }
+    return Impacchetta(prefisso, testo);
 }
 
 bool PacchettoCartella::ApriPacchetto(const QString &testo, const QString &operazione, Database &pacchetto)

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace lanvera::dao {
 class Database;
 }
@@ -22,6 +24,10 @@ public:
 
     // Packs the chart of the archive's patient with that local ID into package text.
     bool CreaCartella(qint32 idPaziente, QString &cartella);
+    // A package of the rows that `copia` writes into the new, empty package database at `file`
+    // (the plug-in's modifications package); `operazione` begins the error texts.
+    bool CreaPacchetto(const QString &operazione,
+                       const std::function<bool(const QString &file, QString &errore)> &copia, QString &testo);
 
     // Unpacks package text into the work folder and opens its database in `pacchetto`.
     // `operazione` ("Importa Cartella" or "Importa Modifiche") begins the error texts.
@@ -69,6 +75,8 @@ public:
 
 private:
     bool fallisci(const QString &messaggio);
+    // Zips and encodes the package database of the work folder.
+    bool Impacchetta(const QString &prefisso, QString &testo);
     bool preparaLavoro(const QString &operazione);
     int estraiDatabase() const;
     static void cancellaFileLavoro();

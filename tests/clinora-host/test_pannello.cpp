@@ -105,7 +105,41 @@ protected:
         return std::any_of(righe.cbegin(), righe.cend(), [&](const QString &r) { return r.contains(testo); });
     }
 
+    // Rossi authorises Bianchi for his first patient and the panel's Sync publishes the chart; then
+    // the archive in use is Bianchi's, his password remembered. The patient's name.
+    QString condividiConBianchi()
+    {
+        const QStringList tabella = host(u"gestione\ntabella\n"_s);
+        EXPECT_GE(tabella.size(), 2);
+        const QString nome = tabella.value(1).section(u'\t', 0, 0);
+        host(u"gestione\ncella \"%1\" Bianchi\npulsante 2\npulsante 4\nattendi-sync\n"_s.arg(nome));
+        AdminConnection admin;
+        admin.exec(u"UPDATE quor.tblmedici SET Password='%1' WHERE CF='%2'"_s.arg(
+            Module1::CifraPassword(u"Bianchi12"_s), CfBianchi));
+        m_studio = m_archivio;
+        m_archivio = secondaInstallazione(u"Bianchi.mdb"_s);
+        lanvera::dao::Database db;
+        EXPECT_TRUE(db.apri(m_archivio));
+        EXPECT_TRUE(db.esegui(u"UPDATE tblMedico SET CodiceFiscale=?"_s, {CfBianchi}));
+        db.chiudi();
+        ricorda(u"Bianchi12"_s);
+        return nome;
+    }
+
+    // Rossi's unattended Sync on his archive.
+    void syncRossi()
+    {
+        QProcess sync;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_DATA_HOME"_s, percorso(u"dati"_s));
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        sync.setProcessEnvironment(env);
+        sync.start(m_programmi + u"/Sync"_s, {m_studio});
+        EXPECT_TRUE(sync.waitForFinished(120000));
+    }
+
     int m_idRossi = 0;
+    QString m_studio;
     QString m_host;
     QString m_programmi;
     QString m_archivio;
@@ -300,6 +334,7 @@ TEST_F(PannelloTest, AColleagueFindsExactlyThePatientsAuthorisedForHim)
 
 TEST_F(PannelloTest, AColleagueOpensASharedChartWithEveryRowAsSent)
 {
+    const QString studio = m_archivio;
     // Rossi authorises Bianchi for his first patient; the panel's Sync publishes the chart.
     const QStringList tabella = host(u"gestione\ntabella\n"_s);
     ASSERT_GE(tabella.size(), 2);
@@ -332,11 +367,56 @@ TEST_F(PannelloTest, AColleagueOpensASharedChartWithEveryRowAsSent)
         << "the host's own tables came from his archive";
     EXPECT_FALSE(QFile::exists(PacchettoCartella::FileMdb()));
 
+    // His diary entry goes back when he closes the chart; Rossi's Sync merges it and sends the chart out.
+    const QStringList invio = host(u"medico %1\ncerca %2\navanti 1\ndiario Visto dal collega\nchiudi-cartella\n"_s.arg(
+        CfRossi, nome.section(u' ', 0, 0)));
+    EXPECT_EQ(admin
+                  .scalar(u"SELECT count(*) FROM quor.tblmodifiche WHERE CFMedico='%1' AND CFMedicoTitolare='%2'"_s.arg(
+                      CfBianchi, CfRossi))
+                  .toInt(),
+              1)
+        << invio.join(u'\n').toStdString();
+    EXPECT_EQ(valore(rete, u"SELECT count(*) FROM tblDiario WHERE ToSend<>-1"_s).toInt(), 0) << "as sent";
+    QProcess sync;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_DATA_HOME"_s, percorso(u"dati"_s));
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    sync.setProcessEnvironment(env);
+    sync.start(m_programmi + u"/Sync"_s, {studio});
+    ASSERT_TRUE(sync.waitForFinished(120000));
+    EXPECT_EQ(valore(studio, u"SELECT ModificatoDa FROM tblDiario WHERE Diario='Visto dal collega'"_s).toString(),
+              u"Bianchi Lucia"_s);
+    EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblmodifiche"_s).toInt(), 0);
+
     // A chart that is not on the server: said so, and the network archive is left as it was.
     admin.exec(u"DELETE FROM quor_%1.tblcartella"_s.arg(m_idRossi));
     const QStringList mancante = host(u"medico %1\ncerca %2\navanti 1\n"_s.arg(CfRossi, nome.section(u' ', 0, 0)));
     EXPECT_TRUE(mancante.contains(u"MESSAGGIO attenzione: Scarica paziente dal server: La cartella non esiste"_s))
         << mancante.join(u'\n').toStdString();
+}
+
+TEST_F(PannelloTest, ChangesThatCannotBeSentWaitInTheOutboxAndGoAtTheNextAccess)
+{
+    const QString nome = condividiConBianchi();
+    const QString cerca = u"medico %1\ncerca %2\n"_s.arg(CfRossi, nome.section(u' ', 0, 0));
+    AdminConnection admin;
+    ASSERT_TRUE(admin.exec(u"CREATE TRIGGER quor.Spento BEFORE INSERT ON quor.tblmodifiche FOR EACH ROW "
+                           "SIGNAL SQLSTATE '45000' SET MESSAGE_TEXT = 'server spento'"_s));
+    const QStringList righe = host(cerca + u"avanti 1\ndiario Visita del collega\nrispondi no\nchiudi-cartella\n"_s);
+    EXPECT_TRUE(contiene(righe, u"NB: Le modifiche non inviate saranno inviate al prossimo accesso al server."_s))
+        << righe.join(u'\n').toStdString();
+    const QDir uscita(percorso(u"dati/Clinora/User/Plugins/plgLanvera/Uscita"_s));
+    EXPECT_EQ(uscita.entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblmodifiche"_s).toInt(), 0);
+
+    // The next access sends it, and the owner's Sync merges it once.
+    ASSERT_TRUE(admin.exec(u"DROP TRIGGER quor.Spento"_s));
+    host(cerca);
+    EXPECT_EQ(uscita.entryList(QDir::Files).size(), 0);
+    EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblmodifiche"_s).toInt(), 1);
+    syncRossi();
+    EXPECT_EQ(valore(m_studio, u"SELECT count(*) FROM tblDiario WHERE Diario='Visita del collega'"_s).toInt(), 1);
+    EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblmodifiche"_s).toInt(), 0);
 }
 
 TEST_F(PannelloTest, RemovalNeedsBothConfirmations)
