@@ -1,8 +1,11 @@
 #include "Module1.h"
 #include "SyncFixture.h"
+#include "clsBase64.h"
 #include "frmInviaRicevi.h"
 
 #include <QProcess>
+
+#include <zip.h>
 
 using namespace Qt::StringLiterals;
 using lanvera::test::AdminConnection;
@@ -417,6 +420,35 @@ TEST_F(PannelloTest, ChangesThatCannotBeSentWaitInTheOutboxAndGoAtTheNextAccess)
     syncRossi();
     EXPECT_EQ(valore(m_studio, u"SELECT count(*) FROM tblDiario WHERE Diario='Visita del collega'"_s).toInt(), 1);
     EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblmodifiche"_s).toInt(), 0);
+}
+
+TEST_F(PannelloTest, AHostileChartIsRefusedAndLeavesNothingBehind)
+{
+    const QString nome = condividiConBianchi();
+    // A well-formed package whose one entry would be written outside the work folder.
+    const QString zip = percorso(u"ostile.zip"_s);
+    int codice = 0;
+    zip_t *archivio = zip_open(QFile::encodeName(zip).constData(), ZIP_CREATE | ZIP_EXCL, &codice);
+    ASSERT_NE(archivio, nullptr);
+    static const char dati[] = "non un database";
+    ASSERT_GE(zip_file_add(archivio, "../Cartella.mdb", zip_source_buffer(archivio, dati, sizeof dati, 0), 0), 0);
+    ASSERT_EQ(zip_close(archivio), 0);
+    QFile f(zip);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QString testo;
+    clsBase64().Base64EncoderString(f.readAll(), testo);
+    AdminConnection admin;
+    QSqlQuery q(admin.database());
+    q.prepare(u"UPDATE quor_%1.tblcartella SET Cartella=?"_s.arg(m_idRossi));
+    q.addBindValue(testo);
+    ASSERT_TRUE(q.exec());
+
+    const QStringList righe = host(u"medico %1\ncerca %2\navanti 1\n"_s.arg(CfRossi, nome.section(u' ', 0, 0)));
+    EXPECT_TRUE(righe.contains(u"MESSAGGIO attenzione: Scarica paziente dal server: Errore UNZIP 2"_s))
+        << righe.join(u'\n').toStdString();
+    EXPECT_FALSE(QFile::exists(percorso(u"tmp/Lanvera/ClinoraQUOR.mdb"_s)));
+    EXPECT_FALSE(QFile::exists(percorso(u"tmp/Cartella.mdb"_s)));
+    EXPECT_TRUE(QDir(percorso(u"tmp/Sync"_s)).entryList(QDir::Files).isEmpty());
 }
 
 TEST_F(PannelloTest, RemovalNeedsBothConfirmations)
