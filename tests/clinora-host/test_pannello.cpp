@@ -108,14 +108,9 @@ protected:
         return std::any_of(righe.cbegin(), righe.cend(), [&](const QString &r) { return r.contains(testo); });
     }
 
-    // Rossi authorises Bianchi for his first patient and the panel's Sync publishes the chart; then
-    // the archive in use is Bianchi's, his password remembered. The patient's name.
-    QString condividiConBianchi()
+    // The archive in use becomes Bianchi's, at his own computer, his password remembered.
+    void diventaBianchi()
     {
-        const QStringList tabella = host(u"gestione\ntabella\n"_s);
-        EXPECT_GE(tabella.size(), 2);
-        const QString nome = tabella.value(1).section(u'\t', 0, 0);
-        host(u"gestione\ncella \"%1\" Bianchi\npulsante 2\npulsante 4\nattendi-sync\n"_s.arg(nome));
         AdminConnection admin;
         admin.exec(u"UPDATE quor.tblmedici SET Password='%1' WHERE CF='%2'"_s.arg(
             Module1::CifraPassword(u"Bianchi12"_s), CfBianchi));
@@ -126,6 +121,17 @@ protected:
         EXPECT_TRUE(db.esegui(u"UPDATE tblMedico SET CodiceFiscale=?"_s, {CfBianchi}));
         db.chiudi();
         ricorda(u"Bianchi12"_s);
+    }
+
+    // Rossi authorises Bianchi for his first patient and the panel's Sync publishes the chart; then
+    // Bianchi is at the keyboard. The patient's name.
+    QString condividiConBianchi()
+    {
+        const QStringList tabella = host(u"gestione\ntabella\n"_s);
+        EXPECT_GE(tabella.size(), 2);
+        const QString nome = tabella.value(1).section(u'\t', 0, 0);
+        host(u"gestione\ncella \"%1\" Bianchi\npulsante 2\npulsante 4\nattendi-sync\n"_s.arg(nome));
+        diventaBianchi();
         return nome;
     }
 
@@ -308,16 +314,7 @@ TEST_F(PannelloTest, AColleagueFindsExactlyThePatientsAuthorisedForHim)
         }
         ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
     }
-    // Bianchi at his own computer, his password remembered.
-    admin.exec(u"UPDATE quor.tblmedici SET Password='%1' WHERE CF='%2'"_s.arg(Module1::CifraPassword(u"Bianchi12"_s),
-                                                                              CfBianchi));
-    m_archivio = secondaInstallazione(u"Bianchi.mdb"_s);
-    {
-        lanvera::dao::Database db;
-        ASSERT_TRUE(db.apri(m_archivio));
-        ASSERT_TRUE(db.esegui(u"UPDATE tblMedico SET CodiceFiscale=?"_s, {CfBianchi}));
-    }
-    ricorda(u"Bianchi12"_s);
+    diventaBianchi();
 
     const QStringList tutti = host(u"medico %1\ncerca *\nelenco\n"_s.arg(CfRossi));
     ASSERT_EQ(tutti.size(), 2) << tutti.join(u'\n').toStdString();
@@ -338,26 +335,11 @@ TEST_F(PannelloTest, AColleagueFindsExactlyThePatientsAuthorisedForHim)
 TEST_F(PannelloTest, AColleagueOpensASharedChartWithEveryRowAsSent)
 {
     const QString studio = m_archivio;
-    // Rossi authorises Bianchi for his first patient; the panel's Sync publishes the chart.
-    const QStringList tabella = host(u"gestione\ntabella\n"_s);
-    ASSERT_GE(tabella.size(), 2);
-    const QString nome = tabella.at(1).section(u'\t', 0, 0);
-    host(u"gestione\ncella \"%1\" Bianchi\npulsante 2\npulsante 4\nattendi-sync\n"_s.arg(nome));
-    const int diari = valore(m_archivio, u"SELECT count(*) FROM tblDiario d JOIN tblAnagrafica a ON a.ID=d.IDPaziente "
-                                         "WHERE a.Cognome || ' ' || a.Nome = '%1'"_s.arg(nome))
+    const QString nome = condividiConBianchi();
+    const int diari = valore(studio, u"SELECT count(*) FROM tblDiario d JOIN tblAnagrafica a ON a.ID=d.IDPaziente "
+                                     "WHERE a.Cognome || ' ' || a.Nome = '%1'"_s.arg(nome))
                           .toInt();
-
-    // Bianchi, at his computer, finds the patient and opens his chart.
     AdminConnection admin;
-    admin.exec(u"UPDATE quor.tblmedici SET Password='%1' WHERE CF='%2'"_s.arg(Module1::CifraPassword(u"Bianchi12"_s),
-                                                                              CfBianchi));
-    m_archivio = secondaInstallazione(u"Bianchi.mdb"_s);
-    {
-        lanvera::dao::Database db;
-        ASSERT_TRUE(db.apri(m_archivio));
-        ASSERT_TRUE(db.esegui(u"UPDATE tblMedico SET CodiceFiscale=?"_s, {CfBianchi}));
-    }
-    ricorda(u"Bianchi12"_s);
     int stato = -1;
     const QStringList righe = host(u"medico %1\ncerca %2\navanti 1\n"_s.arg(CfRossi, nome.section(u' ', 0, 0)), &stato);
     EXPECT_EQ(stato, 0) << righe.join(u'\n').toStdString();
