@@ -404,6 +404,28 @@ TEST_F(PannelloTest, ChangesThatCannotBeSentWaitInTheOutboxAndGoAtTheNextAccess)
     EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblmodifiche"_s).toInt(), 0);
 }
 
+TEST_F(PannelloTest, UnsentRowsOfAChartLeftOpenAreKeptBeforeTheNextDownload)
+{
+    const QString nome = condividiConBianchi();
+    const QString cerca = u"medico %1\ncerca %2\n"_s.arg(CfRossi, nome.section(u' ', 0, 0));
+    // The host ends with the chart still open: its new entry was never sent.
+    host(cerca + u"avanti 1\ndiario Scritta e mai inviata\n"_s);
+    EXPECT_EQ(valore(percorso(u"tmp/Lanvera/ClinoraQUOR.mdb"_s), u"SELECT count(*) FROM tblDiario WHERE ToSend<>-1"_s)
+                  .toInt(),
+              1);
+    // The next download keeps it in the outbox before it replaces the archive; the access after
+    // that sends it.
+    host(cerca + u"avanti 1\n"_s);
+    const QDir uscita(percorso(u"dati/Clinora/User/Plugins/plgLanvera/Uscita"_s));
+    EXPECT_EQ(uscita.entryList(QDir::Files).size(), 1);
+    host(cerca);
+    EXPECT_EQ(uscita.entryList(QDir::Files).size(), 0);
+    AdminConnection admin;
+    EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblmodifiche WHERE CFMedico='%1'"_s.arg(CfBianchi)).toInt(), 1);
+    syncRossi();
+    EXPECT_EQ(valore(m_studio, u"SELECT count(*) FROM tblDiario WHERE Diario='Scritta e mai inviata'"_s).toInt(), 1);
+}
+
 TEST_F(PannelloTest, AHostileChartIsRefusedAndLeavesNothingBehind)
 {
     const QString nome = condividiConBianchi();
