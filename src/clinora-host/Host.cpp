@@ -142,7 +142,7 @@ Host::Host(const Opzioni &opzioni, QObject *parent) : QObject(parent), m_opzioni
         comando(p);
     };
     m_main->cambiaArchivio = [this](const QString &percorso) {
-        if (apri(percorso)) {
+        if (apri(percorso, false)) {
             return true;
         }
         scriviLog(m_errore);
@@ -244,7 +244,7 @@ void Host::finestraAperta(clinora::Finestra &finestra)
     }
 }
 
-bool Host::apri(const QString &percorso)
+bool Host::apri(const QString &percorso, bool proprio)
 {
     m_main->ChiudiTutto();
     m_archivio.chiudi();
@@ -258,6 +258,9 @@ bool Host::apri(const QString &percorso)
         m_plugin->InitVariables(copia);
         m_plugin->VerificaStruttura(m_archivio, m_opzioni.versione, v.value(QStringLiteral("Disk")).toString(),
                                     UserDisk(), CommonDisk());
+    }
+    if (proprio) {
+        m_proprio = percorso;
     }
     m_main->setWindowTitle(QStringLiteral("Clinora - ") + percorso);
     return true;
@@ -285,14 +288,15 @@ bool Host::aggiornaDatabase(const QString &percorso, const QString &tabelle)
         scriviLog(QStringLiteral("Aggiorna database: ") + testo);
         return false;
     };
-    lanvera::dao::Database destinazione;
-    if (!m_archivio.aperto()) {
-        return fallisci(QStringLiteral("nessun archivio aperto"));
+    // The source is the doctor's own archive, also while the host has a network archive open.
+    lanvera::dao::Database origine;
+    if (m_proprio.isEmpty() || !origine.apri(m_proprio, true)) {
+        return fallisci(QStringLiteral("archivio proprio non disponibile: ") + origine.ultimoErrore().testo());
     }
+    lanvera::dao::Database destinazione;
     if (!destinazione.apri(percorso)) {
         return fallisci(destinazione.ultimoErrore().testo());
     }
-    lanvera::dao::Database &origine = m_archivio.database();
     // The tables it lacks, as the host's own archive defines them, with their indexes.
     QSqlQuery schema(origine.connessione());
     if (!schema.exec(QStringLiteral("SELECT type, tbl_name, sql FROM sqlite_master WHERE sql IS NOT NULL AND "
@@ -306,23 +310,38 @@ bool Host::aggiornaDatabase(const QString &percorso, const QString &tabelle)
             continue;
         }
         if (!destinazione.esegui(schema.value(2).toString())) {
-            return fallisci(destinazione.ultimoErrore().testo());
+            return fallisci(tabella + QStringLiteral(": ") + destinazione.ultimoErrore().testo());
         }
     }
     schema.finish();
-    if (!destinazione.collegaDestinazione(m_archivio.Name())) {
-        return fallisci(destinazione.ultimoErrore().testo());
+    // The host's own archive is only read: attached as it is, its settings untouched.
+    QSqlQuery collega(destinazione.connessione());
+    collega.prepare(QStringLiteral("ATTACH DATABASE ? AS lv_host"));
+    collega.addBindValue(m_proprio);
+    if (!collega.exec()) {
+        return fallisci(collega.lastError().text());
     }
+    bool ok = true;
     for (const QString &tabella : tabelle.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString t = lanvera::dao::Parentesi(tabella.trimmed());
         if (!origine.esisteTabella(tabella.trimmed())) {
             continue;
         }
+        // The columns both have: the host's archive may be of another release than the template.
+        QStringList comuni;
+        const QStringList qui = destinazione.campi(tabella.trimmed());
+        for (const QString &c : origine.campi(tabella.trimmed())) {
+            if (qui.contains(c, Qt::CaseInsensitive)) {
+                comuni << lanvera::dao::Parentesi(c);
+            }
+        }
         if (!destinazione.esegui(QStringLiteral("DELETE FROM main.%1").arg(t)) ||
-            !destinazione.esegui(QStringLiteral("INSERT INTO main.%1 SELECT * FROM lv_dest.%1").arg(t))) {
-            return fallisci(destinazione.ultimoErrore().testo());
+            !destinazione.esegui(QStringLiteral("INSERT INTO main.%1 (%2) SELECT %2 FROM lv_host.%1")
+                                     .arg(t, comuni.join(QLatin1Char(','))))) {
+            ok = fallisci(tabella + QStringLiteral(": ") + destinazione.ultimoErrore().testo());
+            break;
         }
     }
-    destinazione.staccaDestinazione();
-    return true;
+    QSqlQuery(destinazione.connessione()).exec(QStringLiteral("DETACH DATABASE lv_host"));
+    return ok;
 }

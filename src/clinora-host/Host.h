@@ -56,8 +56,9 @@ public:
     // another contract version among them). The host then runs without it.
     bool caricaPlugin();
     QString errore() const { return m_errore; }
-    // Opens an archive as the host does: the plug-in checks its structure.
-    bool apri(const QString &percorso);
+    // Opens an archive as the host does: the plug-in checks its structure. The doctor's own archive
+    // stays his own when the host switches to a network archive (`proprio` false).
+    bool apri(const QString &percorso, bool proprio = true);
     // A host command to the plug-in.
     bool comando(QVariantList &param);
     // Brings the archive at that path to the host's structure (the tables it lacks, from the open
@@ -84,6 +85,7 @@ private:
 
     Opzioni m_opzioni;
     ArchivioHost m_archivio;
+    QString m_proprio; // the doctor's own archive
     RisposteHost m_risposte;
     std::unique_ptr<frmMain> m_main;
     QPluginLoader m_loader;

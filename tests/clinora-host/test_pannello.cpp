@@ -353,8 +353,11 @@ TEST_F(PannelloTest, AColleagueOpensASharedChartWithEveryRowAsSent)
     EXPECT_FALSE(QFile::exists(PacchettoCartella::FileMdb()));
 
     // His diary entry goes back when he closes the chart; Rossi's Sync merges it and sends the chart out.
-    const QStringList invio = host(u"medico %1\ncerca %2\navanti 1\ndiario Visto dal collega\nchiudi-cartella\n"_s.arg(
-        CfRossi, nome.section(u' ', 0, 0)));
+    // Then, in the same session and from the network archive, the chart once more: the host's own
+    // archive still gives the network archive its tables.
+    const QStringList invio = host(u"medico %1\ncerca %2\navanti 1\ndiario Visto dal collega\nchiudi-cartella\n"
+                                   "medico %1\ncerca %2\navanti 1\n"_s.arg(CfRossi, nome.section(u' ', 0, 0)));
+    EXPECT_FALSE(contiene(invio, u"MESSAGGIO"_s)) << invio.join(u'\n').toStdString();
     EXPECT_EQ(admin
                   .scalar(u"SELECT count(*) FROM quor.tblmodifiche WHERE CFMedico='%1' AND CFMedicoTitolare='%2'"_s.arg(
                       CfBianchi, CfRossi))
