@@ -1,10 +1,7 @@
 #include "DemoArchive.h"
 
 #include "Database.h"
-#include "ListaPazienti.h"
 #include "Recordset.h"
-#include "clsPaziente.h"
-#include "clsSincronizza.h"
 #include "modArchivio.h"
 
 #include <QFileInfo>
@@ -25,57 +22,6 @@ bool failed(QString *error, const QString &what, const dao::Errore &reason)
 }
 
 } // namespace
-
-bool ArchiveOwner(Database &archivio, QString *cf, QString *error)
-{
-    cf->clear();
-    Recordset rs(archivio);
-    if (!rs.apri(QStringLiteral("SELECT CodiceFiscale FROM tblMedico WHERE IDRete=1 ORDER BY ID"))) {
-        return failed(error, QStringLiteral("reading the archive's doctor"), rs.ultimoErrore());
-    }
-    if (!rs.eof()) {
-        *cf = rs.testo(QStringLiteral("CodiceFiscale")).trimmed().toUpper();
-    }
-    return true;
-}
-
-bool LocalPatients(Database &archivio, const QDate &today, QList<clsPaziente> *patients, QString *error)
-{
-    // Exactly the patients Sync's own list takes.
-    ListaPazienti lista;
-    dao::Errore reason;
-    if (!clsSincronizza::LeggiPazientiArchivio(archivio, QString(), today, lista, {}, &reason)) {
-        patients->clear();
-        return failed(error, QStringLiteral("reading the archive's patients"), reason);
-    }
-    *patients = lista.pazienti();
-    return true;
-}
-
-bool IsPublishable(const clsPaziente &paziente)
-{
-    return paziente.Revocato == 0 && paziente.Allineato;
-}
-
-QString AuthorisationText(const QList<int> &colleaguePositions)
-{
-    QString testo(colleaguePositions.size(), QLatin1Char('0'));
-    for (const int p : colleaguePositions) {
-        if (p <= 0) {
-            continue;
-        }
-        if (testo.size() < p) {
-            testo = testo.leftJustified(p, QLatin1Char('0'));
-        }
-        testo[p - 1] = QLatin1Char('1');
-    }
-    return testo;
-}
-
-bool Authorises(const QString &autorizzazioni, int position)
-{
-    return position > 0 && position <= autorizzazioni.size() && autorizzazioni.at(position - 1) == QLatin1Char('1');
-}
 
 bool PrepareSecondInstallation(const QString &archivio, const QString &cf, const QString &password, QString *error)
 {
