@@ -365,13 +365,7 @@ TEST_F(PannelloTest, AColleagueOpensASharedChartWithEveryRowAsSent)
               1)
         << invio.join(u'\n').toStdString();
     EXPECT_EQ(valore(rete, u"SELECT count(*) FROM tblDiario WHERE ToSend<>-1"_s).toInt(), 0) << "as sent";
-    QProcess sync;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"XDG_DATA_HOME"_s, percorso(u"dati"_s));
-    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    sync.setProcessEnvironment(env);
-    sync.start(m_programmi + u"/Sync"_s, {studio});
-    ASSERT_TRUE(sync.waitForFinished(120000));
+    syncRossi();
     EXPECT_EQ(valore(studio, u"SELECT ModificatoDa FROM tblDiario WHERE Diario='Visto dal collega'"_s).toString(),
               u"Bianchi Lucia"_s);
     EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblmodifiche"_s).toInt(), 0);
