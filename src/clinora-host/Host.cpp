@@ -13,6 +13,8 @@
 #include <QSqlQuery>
 #include <QStandardPaths>
 
+#include <utility>
+
 using clinora::Risposte;
 
 namespace {
@@ -142,6 +144,10 @@ Host::Host(const Opzioni &opzioni, QObject *parent) : QObject(parent), m_opzioni
         comando(p);
     };
     m_main->cambiaArchivio = [this](const QString &percorso) {
+        if (std::exchange(m_rifiutaCambio, false)) {
+            scriviLog(QStringLiteral("Cambio di archivio rifiutato: ") + percorso);
+            return false;
+        }
         if (apri(percorso, false)) {
             return true;
         }

@@ -61,6 +61,8 @@ public:
     bool apri(const QString &percorso, bool proprio = true);
     // A host command to the plug-in.
     bool comando(QVariantList &param);
+    // The next switch to another archive is refused, as a host that cannot open it would (tests).
+    void rifiutaCambio() { m_rifiutaCambio = true; }
     // Brings the archive at that path to the host's structure (the tables it lacks, from the open
     // archive) and fills the listed tables from the open archive. False with the reason in the
     // host's log.
@@ -86,6 +88,7 @@ private:
     Opzioni m_opzioni;
     ArchivioHost m_archivio;
     QString m_proprio; // the doctor's own archive
+    bool m_rifiutaCambio = false;
     RisposteHost m_risposte;
     std::unique_ptr<frmMain> m_main;
     QPluginLoader m_loader;

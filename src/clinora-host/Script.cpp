@@ -177,6 +177,10 @@ bool Script::riga(const QStringList &parole)
         }
         return true;
     }
+    if (comando == QLatin1String("rifiuta-cambio")) {
+        m_host.rifiutaCambio();
+        return true;
+    }
     if (comando == QLatin1String("chiudi-cartella")) {
         m_host.finestra().ChiudiCartella();
         return true;

@@ -370,6 +370,12 @@ TEST_F(PannelloTest, AColleagueOpensASharedChartWithEveryRowAsSent)
               u"Bianchi Lucia"_s);
     EXPECT_EQ(admin.scalar(u"SELECT count(*) FROM quor.tblmodifiche"_s).toInt(), 0);
 
+    // A host that does not switch to the network archive: the download ends without a chart.
+    const QStringList rifiutato =
+        host(u"medico %1\ncerca %2\nrifiuta-cambio\navanti 1\ndiario mai\n"_s.arg(CfRossi, nome.section(u' ', 0, 0)));
+    EXPECT_EQ(rifiutato.value(rifiutato.size() - 1), u"ERRORE nessuna cartella aperta"_s)
+        << rifiutato.join(u'\n').toStdString();
+
     // A chart that is not on the server: said so, and the network archive is left as it was.
     admin.exec(u"DELETE FROM quor_%1.tblcartella"_s.arg(m_idRossi));
     const QStringList mancante = host(u"medico %1\ncerca %2\navanti 1\n"_s.arg(CfRossi, nome.section(u' ', 0, 0)));
