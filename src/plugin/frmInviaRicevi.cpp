@@ -641,45 +641,9 @@ bool frmInviaRicevi::ScaricaPaziente()
         return false;
     }
     const clsPaziente p = *trovato;
-    Messaggio(QStringLiteral("Scarico cartella di ") + nominativo(p.Cognome, p.Nome));
-    if (!m_server.usaDatabaseCartelle(p.IDDatabase)) {
-        return Fallisci(operazione + QStringLiteral(": Errore ") + testoErrore(m_server.errore()));
-    }
-    QString testo;
-    {
-        QSqlQuery q(m_server.database());
-        q.prepare(QStringLiteral("SELECT Cartella FROM tblcartella WHERE IDPaziente=?"));
-        q.addBindValue(chiave);
-        if (!q.exec()) {
-            return Fallisci(operazione + QStringLiteral(": Errore ") +
-                            testoErrore(lanvera::ErroreServer(q.lastError())));
-        }
-        if (!q.next()) {
-            return Fallisci(operazione + QStringLiteral(": La cartella non esiste"));
-        }
-        testo = q.value(0).toString();
-    }
-    Messaggio(QStringLiteral("Apertura di ") + nominativo(p.Cognome, p.Nome));
-    // The package is checked and unpacked as Sync does it, in its owner-only work folder.
-    PacchettoCartella pacchetti(m_stato.motore);
-    lanvera::dao::Database pacchetto;
-    if (!pacchetti.ApriPacchetto(testo, operazione, pacchetto)) {
-        return Fallisci(m_stato.motore.messaggioErrore);
-    }
-    struct Chiudi
-    {
-        PacchettoCartella &p;
-        lanvera::dao::Database &db;
-        ~Chiudi() { p.ChiudiPacchetto(db); }
-    } chiudi{pacchetti, pacchetto};
-
     const QString archivio = ArchivioRete();
-    QString errore;
-    if (!lanvera::PreparaCartellaPrivata(QFileInfo(archivio).absolutePath(), &errore)) {
-        return Fallisci(operazione + QStringLiteral(": Errore ") + errore);
-    }
     // Rows of an earlier chart that were never sent (the host closed before its window) are kept
-    // in the outbox first. A name left there, a link included, is replaced, never followed.
+    // in the outbox first, before anything of the new chart is unpacked.
     if (QFileInfo(archivio).isFile() && !QFileInfo(archivio).isSymLink()) {
         lanvera::dao::Database vecchio;
         if (vecchio.apri(archivio)) {
@@ -713,8 +677,52 @@ bool frmInviaRicevi::ScaricaPaziente()
                 return Fallisci(operazione + QStringLiteral(": Errore le modifiche non inviate della cartella "
                                                             "aperta in precedenza non possono essere conservate"));
             }
+            // Kept: as sent there, so that they are never kept twice.
+            if (!tabelle.isEmpty() && vecchio.apri(archivio)) {
+                for (const QString &t : std::as_const(tabelle)) {
+                    vecchio.esegui(
+                        QStringLiteral("UPDATE %1 SET ToSend=-1 WHERE ToSend<>-1").arg(lanvera::dao::Parentesi(t)));
+                }
+            }
         }
     }
+    Messaggio(QStringLiteral("Scarico cartella di ") + nominativo(p.Cognome, p.Nome));
+    if (!m_server.usaDatabaseCartelle(p.IDDatabase)) {
+        return Fallisci(operazione + QStringLiteral(": Errore ") + testoErrore(m_server.errore()));
+    }
+    QString testo;
+    {
+        QSqlQuery q(m_server.database());
+        q.prepare(QStringLiteral("SELECT Cartella FROM tblcartella WHERE IDPaziente=?"));
+        q.addBindValue(chiave);
+        if (!q.exec()) {
+            return Fallisci(operazione + QStringLiteral(": Errore ") +
+                            testoErrore(lanvera::ErroreServer(q.lastError())));
+        }
+        if (!q.next()) {
+            return Fallisci(operazione + QStringLiteral(": La cartella non esiste"));
+        }
+        testo = q.value(0).toString();
+    }
+    Messaggio(QStringLiteral("Apertura di ") + nominativo(p.Cognome, p.Nome));
+    // The package is checked and unpacked as Sync does it, in its owner-only work folder.
+    PacchettoCartella pacchetti(m_stato.motore);
+    lanvera::dao::Database pacchetto;
+    if (!pacchetti.ApriPacchetto(testo, operazione, pacchetto)) {
+        return Fallisci(m_stato.motore.messaggioErrore);
+    }
+    struct Chiudi
+    {
+        PacchettoCartella &p;
+        lanvera::dao::Database &db;
+        ~Chiudi() { p.ChiudiPacchetto(db); }
+    } chiudi{pacchetti, pacchetto};
+
+    QString errore;
+    if (!lanvera::PreparaCartellaPrivata(QFileInfo(archivio).absolutePath(), &errore)) {
+        return Fallisci(operazione + QStringLiteral(": Errore ") + errore);
+    }
+    // A name left there, a link included, is replaced, never followed.
     QFile::remove(archivio);
     if (!QFile::copy(lanvera::CartellaProgramma() + QStringLiteral("/ClinoraTemp.mdb"), archivio)) {
         return Fallisci(operazione + QStringLiteral(": Errore copia di ClinoraTemp.mdb"));

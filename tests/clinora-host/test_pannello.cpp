@@ -418,7 +418,9 @@ TEST_F(PannelloTest, UnsentRowsOfAChartLeftOpenAreKeptBeforeTheNextDownload)
               1);
     // The next download keeps it in the outbox before it replaces the archive; the access after
     // that sends it.
-    host(cerca + u"avanti 1\n"_s);
+    int stato = -1;
+    const QStringList seconda = host(cerca + u"avanti 1\ndiario la cartella è aperta\n"_s, &stato);
+    EXPECT_EQ(stato, 0) << seconda.join(u'\n').toStdString();
     const QDir uscita(percorso(u"dati/Clinora/User/Plugins/plgLanvera/Uscita"_s));
     EXPECT_EQ(uscita.entryList(QDir::Files).size(), 1);
     host(cerca);
