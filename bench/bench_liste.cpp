@@ -3,6 +3,7 @@
 #include "ConnessioneServer.h"
 #include "Database.h"
 #include "Recordset.h"
+#include "ServerBench.h"
 #include "TestServer.h"
 #include "clsSincronizza.h"
 #include "modGeneratore.h"
@@ -57,31 +58,10 @@ int main(int argc, char **argv)
     qputenv("TMPDIR", dir.path().toUtf8());
 
     // A server of its own unless one is named.
-    QProcess avvio;
-    const QString cartellaServer = dir.filePath(QStringLiteral("server"));
-    const bool proprio = qEnvironmentVariableIsEmpty("LANVERA_TESTSERVER_ENV");
-    if (proprio) {
-        avvio.start(QStringLiteral(LANVERA_SOURCE_DIR "/scripts/testserver"),
-                    {QStringLiteral("start"), cartellaServer});
-        avvio.waitForFinished(120000);
-        if (avvio.exitCode() != 0) {
-            std::fprintf(stderr, "bench: cannot start a server: %s\n", avvio.readAllStandardError().constData());
-            return 1;
-        }
-        qputenv("LANVERA_TESTSERVER_ENV", (cartellaServer + QStringLiteral("/server.env")).toUtf8());
+    ServerBench privato(dir.filePath(QStringLiteral("server")));
+    if (!privato.pronto()) {
+        return 1;
     }
-    struct Ferma
-    {
-        bool attivo;
-        QString cartella;
-        ~Ferma()
-        {
-            if (attivo) {
-                QProcess::execute(QStringLiteral(LANVERA_SOURCE_DIR "/scripts/testserver"),
-                                  {QStringLiteral("stop"), cartella});
-            }
-        }
-    } ferma{proprio, cartellaServer};
 
     QString errore;
     if (!lanvera::test::resetServer(&errore)) {

@@ -9,6 +9,7 @@
 #include "ListaPazienti.h"
 #include "Module1.h"
 #include "PacchettoCartella.h"
+#include "ServerBench.h"
 #include "TestServer.h"
 #include "clsBase64.h"
 #include "clsSincronizza.h"
@@ -351,31 +352,11 @@ int main(int argc, char **argv)
     qputenv("TMPDIR", dir.path().toUtf8());
     ImpostaCartellaProgramma(QStringLiteral(LANVERA_OUTPUT_DIR));
 
-    QProcess avvio;
-    const QString cartellaServer = dir.filePath(QStringLiteral("server"));
-    const bool proprio = qEnvironmentVariableIsEmpty("LANVERA_TESTSERVER_ENV");
-    if (proprio) {
-        avvio.start(QStringLiteral(LANVERA_SOURCE_DIR "/scripts/testserver"),
-                    {QStringLiteral("start"), cartellaServer});
-        avvio.waitForFinished(120000);
-        if (avvio.exitCode() != 0) {
-            std::fprintf(stderr, "bench: cannot start a server: %s\n", avvio.readAllStandardError().constData());
-            return 1;
-        }
-        qputenv("LANVERA_TESTSERVER_ENV", (cartellaServer + QStringLiteral("/server.env")).toUtf8());
+    // A server of its own unless one is named.
+    ServerBench privato(dir.filePath(QStringLiteral("server")));
+    if (!privato.pronto()) {
+        return 1;
     }
-    struct Ferma
-    {
-        bool attivo;
-        QString cartella;
-        ~Ferma()
-        {
-            if (attivo) {
-                QProcess::execute(QStringLiteral(LANVERA_SOURCE_DIR "/scripts/testserver"),
-                                  {QStringLiteral("stop"), cartella});
-            }
-        }
-    } ferma{proprio, cartellaServer};
 
     Scambio scambio(dir.path());
     if (!scambio.prepara() || !scambio.misura() || !scambio.floor()) {

@@ -9,6 +9,7 @@
 #include "Database.h"
 #include "PacchettoCartella.h"
 #include "Recordset.h"
+#include "ServerBench.h"
 #include "StatoMotore.h"
 #include "TestServer.h"
 #include "clsSincronizza.h"
@@ -943,31 +944,10 @@ int main(int argc, char **argv)
     ImpostaCartellaProgramma(QStringLiteral(LANVERA_OUTPUT_DIR));
 
     // A server of its own unless one is named.
-    QProcess avvio;
-    const QString cartellaServer = dir.filePath(QStringLiteral("server"));
-    const bool proprio = qEnvironmentVariableIsEmpty("LANVERA_TESTSERVER_ENV");
-    if (proprio) {
-        avvio.start(QStringLiteral(LANVERA_SOURCE_DIR "/scripts/testserver"),
-                    {QStringLiteral("start"), cartellaServer});
-        avvio.waitForFinished(120000);
-        if (avvio.exitCode() != 0) {
-            std::fprintf(stderr, "bench: cannot start a server: %s\n", avvio.readAllStandardError().constData());
-            return 1;
-        }
-        qputenv("LANVERA_TESTSERVER_ENV", (cartellaServer + QStringLiteral("/server.env")).toUtf8());
+    ServerBench privato(dir.filePath(QStringLiteral("server")));
+    if (!privato.pronto()) {
+        return 1;
     }
-    struct Ferma
-    {
-        bool attivo;
-        QString cartella;
-        ~Ferma()
-        {
-            if (attivo) {
-                QProcess::execute(QStringLiteral(LANVERA_SOURCE_DIR "/scripts/testserver"),
-                                  {QStringLiteral("stop"), cartella});
-            }
-        }
-    } ferma{proprio, cartellaServer};
 
     // Half size first: the first and the no-change runs only.
     QElapsedTimer tutto;

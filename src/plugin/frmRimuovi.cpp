@@ -1,5 +1,6 @@
 #include "frmRimuovi.h"
 
+#include "BarraStandard.h"
 #include "ElencoRecord.h"
 #include "Module1.h"
 
@@ -41,28 +42,12 @@ frmRimuovi::~frmRimuovi() = default;
 
 QToolBar *frmRimuovi::CostruisciBarra()
 {
-    m_barra = new QToolBar(QStringLiteral("Standard"), this);
-    m_barra->setObjectName(QStringLiteral("Standard"));
-    m_barra->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    const struct
-    {
-        Comando id;
-        const char *testo;
-        const char *suggerimento;
-        bool gruppo;
-    } comandi[] = {
-        {SelezionaTutto, "Selez.Tutto", "Seleziona tutti i pazienti", false},
-        {DeselezionaTutto, "Des.Tutto", "Deseleziona tutto", false},
-        {Rimuovi, "Rimuovi", "Rimuove definitivamente i pazienti selezionati dal server", true},
-    };
+    m_barra = CreaBarraStandard(
+        this, {{SelezionaTutto, "Selez.Tutto", "Seleziona tutti i pazienti"},
+               {DeselezionaTutto, "Des.Tutto", "Deseleziona tutto"},
+               {Rimuovi, "Rimuovi", "Rimuove definitivamente i pazienti selezionati dal server", true}});
     const bool record = m_elenco->Records() > 0;
-    for (const auto &c : comandi) {
-        if (c.gruppo) {
-            m_barra->addSeparator();
-        }
-        QAction *a = m_barra->addAction(QString::fromUtf8(c.testo));
-        a->setToolTip(QString::fromUtf8(c.suggerimento));
-        a->setData(int(c.id));
+    for (QAction *a : m_barra->actions()) {
         a->setEnabled(record);
     }
     connect(m_barra, &QToolBar::actionTriggered, this, &frmRimuovi::AzioneScelta);
@@ -71,12 +56,7 @@ QToolBar *frmRimuovi::CostruisciBarra()
 
 QAction *frmRimuovi::Azione(Comando id) const
 {
-    for (QAction *a : m_barra->actions()) {
-        if (!a->isSeparator() && a->data().toInt() == id) {
-            return a;
-        }
-    }
-    return nullptr;
+    return AzioneBarra(m_barra, id);
 }
 
 void frmRimuovi::AzioneScelta(QAction *azione)

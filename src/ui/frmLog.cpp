@@ -1,5 +1,6 @@
 #include "frmLog.h"
 
+#include "BarraStandard.h"
 #include "FileTesto.h"
 #include "Prompt.h"
 
@@ -56,24 +57,9 @@ void frmLog::Visualizza(const QString &file, const QString &prodotto, lanvera::P
 
 QToolBar *frmLog::CostruisciBarra()
 {
-    auto *barra = new QToolBar(QStringLiteral("Standard"), this);
-    barra->setObjectName(QStringLiteral("Standard"));
-    barra->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    const struct
-    {
-        Comando id;
-        const char *testo;
-        const char *suggerimento;
-    } comandi[] = {
-        {Salva, "&Salva", "Salva il file in formato Excel"},
-        {Stampa, "&Stampa", "Stampa"},
-        {Azzera, "&Azzera", "Azzera il log"},
-    };
-    for (const auto &c : comandi) {
-        QAction *a = barra->addAction(QString::fromUtf8(c.testo));
-        a->setToolTip(QString::fromUtf8(c.suggerimento));
-        a->setData(int(c.id));
-    }
+    QToolBar *barra = CreaBarraStandard(this, {{Salva, "&Salva", "Salva il file in formato Excel"},
+                                               {Stampa, "&Stampa", "Stampa"},
+                                               {Azzera, "&Azzera", "Azzera il log"}});
     connect(barra, &QToolBar::actionTriggered, this, &frmLog::AzioneScelta);
     return barra;
 }

@@ -1,5 +1,6 @@
 #include "frmInviaRicevi.h"
 
+#include "BarraStandard.h"
 #include "EsecuzioneSync.h"
 #include "FileTesto.h"
 #include "Prompt.h"
@@ -48,42 +49,26 @@ frmInviaRicevi::~frmInviaRicevi() = default;
 
 void frmInviaRicevi::CostruisciBarra()
 {
-    QToolBar *barra = addToolBar(QStringLiteral("Standard"));
-    barra->setObjectName(QStringLiteral("Standard"));
-    barra->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QToolBar *barra = CreaBarraStandard(this, {{Salva, "Salva", "Salva il file in formato Excel"},
+                                               {Stampa, "Stampa", "Stampa"},
+                                               {Stop, "Stop", "Interrompe la sincronizzazione", true}});
     barra->setMovable(false);
-    const struct
-    {
-        Comando id;
-        const char *testo;
-        const char *suggerimento;
-        bool gruppo;
-    } comandi[] = {
-        {Salva, "Salva", "Salva il file in formato Excel", false},
-        {Stampa, "Stampa", "Stampa", false},
-        {Stop, "Stop", "Interrompe la sincronizzazione", true},
-    };
-    for (const auto &c : comandi) {
-        if (c.gruppo) {
-            barra->addSeparator();
+    addToolBar(barra);
+    connect(barra, &QToolBar::actionTriggered, this, [this](QAction *a) {
+        switch (a->data().toInt()) {
+        case Salva:
+            SalvaLog();
+            break;
+        case Stampa:
+            StampaLog();
+            break;
+        case Stop:
+            Interrompi();
+            break;
+        default:
+            break;
         }
-        QAction *a = barra->addAction(QString::fromUtf8(c.testo));
-        a->setToolTip(QString::fromUtf8(c.suggerimento));
-        a->setData(int(c.id));
-        connect(a, &QAction::triggered, this, [this, id = c.id] {
-            switch (id) {
-            case Salva:
-                SalvaLog();
-                break;
-            case Stampa:
-                StampaLog();
-                break;
-            case Stop:
-                Interrompi();
-                break;
-            }
-        });
-    }
+    });
 }
 
 QAction *frmInviaRicevi::azione(Comando id) const

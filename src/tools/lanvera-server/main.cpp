@@ -97,6 +97,8 @@ private:
     int listDoctors();
     int suspendDoctor();
     int resetPassword();
+    // --cf's doctor gets the change; `already` or `done` (with %1 for the code) says what happened.
+    int changeDoctor(bool (ServerAdmin::*change)(const QString &, bool *), const QString &already, const QString &done);
 
     QTextStream m_out;
     QTextStream m_err;
@@ -310,24 +312,20 @@ int Cli::listDoctors()
 
 int Cli::suspendDoctor()
 {
-    const QString cf = normaliseCf(m_parser.value(QStringLiteral("cf")));
-    if (!isValidCf(cf)) {
-        return usageError(QStringLiteral("the fiscal code \"%1\" is not 16 letters and digits").arg(cf));
-    }
-    ServerAdmin admin;
-    if (const int code = connect(admin); code != ExitOk) {
-        return code;
-    }
-    bool already = false;
-    if (!admin.suspendDoctor(cf, &already)) {
-        return failed(admin);
-    }
-    m_out << (already ? QStringLiteral("The doctor %1 was already suspended.\n").arg(cf)
-                      : QStringLiteral("Suspended the doctor %1.\n").arg(cf));
-    return ExitOk;
+    return changeDoctor(&ServerAdmin::suspendDoctor, QStringLiteral("The doctor %1 was already suspended.\n"),
+                        QStringLiteral("Suspended the doctor %1.\n"));
 }
 
 int Cli::resetPassword()
+{
+    return changeDoctor(&ServerAdmin::resetPassword,
+                        QStringLiteral("The doctor %1 had no password set; the plug-in asks him for one at his "
+                                       "next access.\n"),
+                        QStringLiteral("Emptied the password of the doctor %1: the plug-in asks him for a new one at "
+                                       "his next access.\n"));
+}
+
+int Cli::changeDoctor(bool (ServerAdmin::*change)(const QString &, bool *), const QString &already, const QString &done)
 {
     const QString cf = normaliseCf(m_parser.value(QStringLiteral("cf")));
     if (!isValidCf(cf)) {
@@ -337,16 +335,11 @@ int Cli::resetPassword()
     if (const int code = connect(admin); code != ExitOk) {
         return code;
     }
-    bool already = false;
-    if (!admin.resetPassword(cf, &already)) {
+    bool was = false;
+    if (!(admin.*change)(cf, &was)) {
         return failed(admin);
     }
-    m_out << (already ? QStringLiteral("The doctor %1 had no password set; the plug-in asks him for one at his "
-                                       "next access.\n")
-                            .arg(cf)
-                      : QStringLiteral("Emptied the password of the doctor %1: the plug-in asks him for a new one at "
-                                       "his next access.\n")
-                            .arg(cf));
+    m_out << (was ? already : done).arg(cf);
     return ExitOk;
 }
 
