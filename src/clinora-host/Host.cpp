@@ -288,6 +288,58 @@ void Host::scriviLog(const QString &testo)
     }
 }
 
+namespace {
+
+// The tables the archive lacks, as the host's own archive defines them, with their indexes.
+bool creaTabelleMancanti(lanvera::dao::Database &origine, lanvera::dao::Database &destinazione, QString &errore)
+{
+    QSqlQuery schema(origine.connessione());
+    if (!schema.exec(QStringLiteral("SELECT type, tbl_name, sql FROM sqlite_master WHERE sql IS NOT NULL AND "
+                                    "name NOT LIKE 'sqlite_%' ORDER BY type DESC"))) {
+        errore = schema.lastError().text();
+        return false;
+    }
+    const QStringList presenti = destinazione.tabelle();
+    while (schema.next()) {
+        const QString tabella = schema.value(1).toString();
+        if (!presenti.contains(tabella, Qt::CaseInsensitive) && !destinazione.esegui(schema.value(2).toString())) {
+            errore = tabella + QStringLiteral(": ") + destinazione.ultimoErrore().testo();
+            return false;
+        }
+    }
+    return true;
+}
+
+// The listed tables filled from the attached host archive "lv_host", in the columns both have:
+// the host's archive may be of another release than the template.
+bool copiaTabelle(lanvera::dao::Database &origine, lanvera::dao::Database &destinazione, const QString &tabelle,
+                  QString &errore)
+{
+    for (const QString &voce : tabelle.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QString tabella = voce.trimmed();
+        if (!origine.esisteTabella(tabella)) {
+            continue;
+        }
+        QStringList comuni;
+        const QStringList qui = destinazione.campi(tabella);
+        for (const QString &c : origine.campi(tabella)) {
+            if (qui.contains(c, Qt::CaseInsensitive)) {
+                comuni << lanvera::dao::Parentesi(c);
+            }
+        }
+        const QString t = lanvera::dao::Parentesi(tabella);
+        if (!destinazione.esegui(QStringLiteral("DELETE FROM main.%1").arg(t)) ||
+            !destinazione.esegui(QStringLiteral("INSERT INTO main.%1 (%2) SELECT %2 FROM lv_host.%1")
+                                     .arg(t, comuni.join(QLatin1Char(','))))) {
+            errore = tabella + QStringLiteral(": ") + destinazione.ultimoErrore().testo();
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool Host::aggiornaDatabase(const QString &percorso, const QString &tabelle)
 {
     auto fallisci = [this](const QString &testo) {
@@ -303,23 +355,6 @@ bool Host::aggiornaDatabase(const QString &percorso, const QString &tabelle)
     if (!destinazione.apri(percorso)) {
         return fallisci(destinazione.ultimoErrore().testo());
     }
-    // The tables it lacks, as the host's own archive defines them, with their indexes.
-    QSqlQuery schema(origine.connessione());
-    if (!schema.exec(QStringLiteral("SELECT type, tbl_name, sql FROM sqlite_master WHERE sql IS NOT NULL AND "
-                                    "name NOT LIKE 'sqlite_%' ORDER BY type DESC"))) {
-        return fallisci(schema.lastError().text());
-    }
-    const QStringList presenti = destinazione.tabelle();
-    while (schema.next()) {
-        const QString tabella = schema.value(1).toString();
-        if (presenti.contains(tabella, Qt::CaseInsensitive)) {
-            continue;
-        }
-        if (!destinazione.esegui(schema.value(2).toString())) {
-            return fallisci(tabella + QStringLiteral(": ") + destinazione.ultimoErrore().testo());
-        }
-    }
-    schema.finish();
     // The host's own archive is only read: attached as it is, its settings untouched.
     QSqlQuery collega(destinazione.connessione());
     collega.prepare(QStringLiteral("ATTACH DATABASE ? AS lv_host"));
@@ -327,25 +362,14 @@ bool Host::aggiornaDatabase(const QString &percorso, const QString &tabelle)
     if (!collega.exec()) {
         return fallisci(collega.lastError().text());
     }
-    bool ok = true;
-    for (const QString &tabella : tabelle.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
-        const QString t = lanvera::dao::Parentesi(tabella.trimmed());
-        if (!origine.esisteTabella(tabella.trimmed())) {
-            continue;
-        }
-        // The columns both have: the host's archive may be of another release than the template.
-        QStringList comuni;
-        const QStringList qui = destinazione.campi(tabella.trimmed());
-        for (const QString &c : origine.campi(tabella.trimmed())) {
-            if (qui.contains(c, Qt::CaseInsensitive)) {
-                comuni << lanvera::dao::Parentesi(c);
-            }
-        }
-        if (!destinazione.esegui(QStringLiteral("DELETE FROM main.%1").arg(t)) ||
-            !destinazione.esegui(QStringLiteral("INSERT INTO main.%1 (%2) SELECT %2 FROM lv_host.%1")
-                                     .arg(t, comuni.join(QLatin1Char(','))))) {
-            ok = fallisci(tabella + QStringLiteral(": ") + destinazione.ultimoErrore().testo());
-            break;
+    // All of it in one transaction: the archive is complete or untouched, and it is written once.
+    QString errore;
+    const bool ok = destinazione.iniziaTransazione() && creaTabelleMancanti(origine, destinazione, errore) &&
+                    copiaTabelle(origine, destinazione, tabelle, errore) && destinazione.confermaTransazione();
+    if (!ok) {
+        fallisci(errore.isEmpty() ? destinazione.ultimoErrore().testo() : errore);
+        if (destinazione.inTransazione()) {
+            destinazione.annullaTransazione();
         }
     }
     QSqlQuery(destinazione.connessione()).exec(QStringLiteral("DETACH DATABASE lv_host"));

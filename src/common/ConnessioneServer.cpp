@@ -88,6 +88,7 @@ bool ConnessioneServer::fallisciConnessione(const dao::Errore &errore)
 
 bool ConnessioneServer::apri(const ImpostazioniServer &impostazioni, const LimitiServer &limiti)
 {
+    m_impostazioni = impostazioni;
     m_errore = {};
     m_ultimoErrore.clear();
     if (impostazioni.host.isEmpty()) {
@@ -152,7 +153,7 @@ bool ConnessioneServer::connetti(const ImpostazioniServer &impostazioni, bool sc
 bool ConnessioneServer::connettiRiusando(const ImpostazioniServer &impostazioni, const LimitiServer &limiti)
 {
     if (QSqlDatabase::contains(m_nomeConnessione)) {
-        if (aperta() && usaDatabaseRete()) {
+        if (impostazioni == m_impostazioni && aperta() && usaDatabaseRete()) {
             return true;
         }
         chiudi();

@@ -19,6 +19,8 @@ struct ImpostazioniServer
 
     // Reads section Setup of the program's settings file.
     static ImpostazioniServer daIni();
+
+    bool operator==(const ImpostazioniServer &) const = default;
 };
 
 // Time limits of the server connection, in seconds. Reading and writing allow for packages of
@@ -43,7 +45,8 @@ public:
     // Opens a new connection (an open one is closed first). Sync writes "Connessione al server"
     // to its run log first; pass scriviLog = false elsewhere.
     bool connetti(const ImpostazioniServer &impostazioni, bool scriviLog = true, const LimitiServer &limiti = {});
-    // The plug-in's variant: keeps a connection that still answers, replaces one that does not.
+    // The plug-in's variant: keeps a connection to the same server that still answers, replaces
+    // one that does not or that was opened with other settings.
     bool connettiRiusando(const ImpostazioniServer &impostazioni, const LimitiServer &limiti = {});
     void chiudi();
     bool aperta() const;
@@ -71,6 +74,7 @@ private:
     QString m_ultimoErrore;
     dao::Errore m_errore;
     QSet<qint32> m_cartelleVerificate; // chart databases known to have their table
+    ImpostazioniServer m_impostazioni; // those of the open connection
 };
 
 // The server's native error number and text of a failed Qt SQL call.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConnessioneServer.h"
 #include "ContrattoClinora.h"
 #include "ListaPazienti.h"
 #include "StatoMotore.h"
@@ -90,4 +91,8 @@ struct StatoPlugin
 
     // The chart tables, loaded once.
     StatoMotore motore;
+
+    // The server connection of the operations: kept while it answers, so that each operation does
+    // not open one of its own.
+    lanvera::ConnessioneServer server;
 };

@@ -48,7 +48,8 @@ QString testoErrore(const lanvera::dao::Errore &e)
 
 } // namespace
 
-frmInviaRicevi::frmInviaRicevi(StatoPlugin &stato, QWidget *parent) : QDialog(parent), m_stato(stato)
+frmInviaRicevi::frmInviaRicevi(StatoPlugin &stato, QWidget *parent)
+    : QDialog(parent), m_stato(stato), m_server(stato.server)
 {
     setWindowTitle(PlugIn::NomeProdotto());
     setModal(true);
@@ -160,7 +161,6 @@ void frmInviaRicevi::Avvia()
         ScriviRiga(QStringLiteral("Operazione conclusa"));
     }
     ScriviRiga(QString());
-    m_server.chiudi();
     m_stato.richiesta.EsitoOperazione = esito && !m_annullato;
     m_inCorso = false;
     accept();
@@ -230,6 +230,10 @@ bool frmInviaRicevi::ScriviArcItems(const QString &chiave, const QString &valore
             rs->MoveLast();
             if (rs->RecordCount() > 1) {
                 ultimo = rs->Campo(QStringLiteral("ID"));
+            } else if (rs->Campo(QStringLiteral("Item")).toString() == valore &&
+                       !lanvera::dao::ComeBool(rs->Campo(QStringLiteral("Cancellato")))) {
+                // Already so: the archive is not written at every access.
+                return true;
             }
         }
         rs->CloseRecordset();
@@ -308,7 +312,7 @@ bool frmInviaRicevi::Accesso(bool cambioPassword)
     if (!IdentificaLocale()) {
         return false;
     }
-    if (!m_server.connetti(lanvera::ImpostazioniServer::daIni(), false)) {
+    if (!m_server.connettiRiusando(lanvera::ImpostazioniServer::daIni())) {
         return Fallisci(m_server.ultimoErrore());
     }
     Messaggio(QStringLiteral("Identificazione"));
@@ -736,7 +740,7 @@ bool frmInviaRicevi::ScaricaPaziente()
     if (!principale || !principale->AggiornaDatabase(percorso, tabelle)) {
         return Fallisci(operazione + QStringLiteral(": Errore verifica struttura"));
     }
-    if (!CopiaCartella(pacchetto.percorso(), archivio)) {
+    if (!CopiaCartella(pacchetto.percorso(), archivio, chiave, p.CFMedico)) {
         return false;
     }
     {
@@ -745,19 +749,11 @@ bool frmInviaRicevi::ScaricaPaziente()
             q.exec(QStringLiteral("SELECT ID FROM tblAnagrafica")) && q.next() ? q.value(0).toString() : QString();
     }
     m_stato.richiesta.ArchivioRete = archivio;
-    {
-        // Whose chart it is stays with the archive, for changes that outlive this session.
-        lanvera::dao::Database rete;
-        if (rete.apri(archivio)) {
-            rete.esegui(QStringLiteral("INSERT INTO arcItems ([Key], Item) VALUES ('QUOR.ChiavePaziente', ?), "
-                                       "('QUOR.CFMedicoTitolare', ?)"),
-                        {chiave, p.CFMedico});
-        }
-    }
     return principale->DBSwitchON(percorso);
 }
 
-bool frmInviaRicevi::CopiaCartella(const QString &pacchetto, const QString &archivio)
+bool frmInviaRicevi::CopiaCartella(const QString &pacchetto, const QString &archivio, const QString &chiave,
+                                   const QString &titolare)
 {
     const QString prefisso = QStringLiteral("Scarica paziente dal server: Errore ");
     lanvera::dao::Database rete;
@@ -810,8 +806,14 @@ bool frmInviaRicevi::CopiaCartella(const QString &pacchetto, const QString &arch
             return Fallisci(prefisso + e);
         }
     }
-    if (!rete.confermaTransazione()) {
-        return Fallisci(prefisso + rete.ultimoErrore().testo());
+    // Whose chart it is stays with the archive, for changes that outlive this session.
+    if (!rete.esegui(QStringLiteral("INSERT INTO arcItems ([Key], Item) VALUES ('QUOR.ChiavePaziente', ?), "
+                                    "('QUOR.CFMedicoTitolare', ?)"),
+                     {chiave, titolare}) ||
+        !rete.confermaTransazione()) {
+        const QString e = rete.ultimoErrore().testo();
+        rete.annullaTransazione();
+        return Fallisci(prefisso + e);
     }
     rete.staccaDestinazione();
     return true;

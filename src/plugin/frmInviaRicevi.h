@@ -60,7 +60,8 @@ private:
     bool InviaModifiche();
 
     // Copies the package's rows into the network archive, marked as sent.
-    bool CopiaCartella(const QString &pacchetto, const QString &archivio);
+    bool CopiaCartella(const QString &pacchetto, const QString &archivio, const QString &chiave,
+                       const QString &titolare);
     bool Rimozione();
     // Sends what waits in the outbox, oldest first; each leaves it once it is on the server.
     bool SvuotaUscita();
@@ -77,7 +78,7 @@ private:
     QLineEdit *m_testo = nullptr;
     QPushButton *m_annulla = nullptr;
     QTimer m_timer;
-    lanvera::ConnessioneServer m_server;
+    lanvera::ConnessioneServer &m_server;
     bool m_annullato = false;
     bool m_inCorso = false;
     bool m_logAttivo = true;
