@@ -5,9 +5,9 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <pugixml.hpp>
-
+#include <memory>
 #include <optional>
+#include <pugixml.hpp>
 #include <vector>
 
 // One XML document with a small, forgiving set of operations: build it element by element, load
@@ -60,7 +60,8 @@ public:
     QString GetNode(Nodo nodo, const QString &query) const;
     QString GetTextNode(Nodo nodo, const QString &query) const { return GetNode(nodo, query); }
     QString GetAttributeNode(Nodo nodo, const QString &query, const QString &attributo) const;
-    QString GetAttribute(Nodo nodo, const QString &nome, const std::optional<QVariant> &predefinito = std::nullopt) const;
+    QString GetAttribute(Nodo nodo, const QString &nome,
+                         const std::optional<QVariant> &predefinito = std::nullopt) const;
     bool ExistNode(Nodo nodo, const QString &query) const;
     QString LastError() const { return m_ultimoErrore; }
 
@@ -73,7 +74,14 @@ public:
     static QString Decodifica(const QByteArray &byte);
 
 private:
-    pugi::xml_document m_documento;
+    // Parses `testo` into a new document; on success it becomes the document.
+    bool analizza(const QString &testo, bool spostaRadice);
+    // The top-level nodes other than the declaration, one per line, without indentation.
+    QString corpo() const;
+
+    std::unique_ptr<pugi::xml_document> m_documento;
+    // The document replaced by a Load that left the root where it was: the root's nodes live on.
+    std::unique_ptr<pugi::xml_document> m_precedente;
     Nodo m_radice;
     QString m_ultimoErrore;
 };
