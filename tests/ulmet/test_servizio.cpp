@@ -1,6 +1,10 @@
+#include "ArchivioHost.h"
 #include "Database.h"
+#include "Recordset.h"
 #include "clsXML.h"
+#include "modClinora.h"
 #include "modUlmet.h"
+#include "modUlmetImporta.h"
 
 #include <QDir>
 #include <QFile>
@@ -240,6 +244,78 @@ TEST_F(ServizioTest, RefusesWithStableCodes)
     ASSERT_EQ(righe.size(), std::size(casi) + 2);
     EXPECT_TRUE(righe[0].endsWith(CFCollega + u" cercapaziente XXXXXX00X00X000X KO E20"));
     EXPECT_TRUE(righe.last().endsWith(u"BNCGNN50A01F205X cercapaziente "_s + CFMedico + u" OK"));
+}
+
+TEST_F(ServizioTest, MergesASentChartIntoThePatientAndKeepsACopy)
+{
+    const QString dati =
+        u"<dati cartella=\"clinora\"><allergie><allergia><codiceatc/><codiceaic/><descrizionemolecola/>"
+        "<tipo>A</tipo><note>Nichel &amp; cromo</note></allergia></allergie><problemi/>"
+        "<diarioclinico><diario><data>20220301</data><codiceicd9/><descrizione>Tosse è secca</descrizione>"
+        "</diario></diarioclinico><prestazioni/><misure><misura><data>20220301</data><pmin>80</pmin>"
+        "<pmax>130</pmax><freqcardiaca/><pesokg/><altezzacm/><cvitacm/></misura></misure><ricoveri/>"
+        "<vaccinazioni><vaccinazione><datavaccinazione>20221015</datavaccinazione><datarichiamo/>"
+        "<vaccino>Antinfluenzale</vaccino><note/></vaccinazione></vaccinazioni></dati>"_s;
+    const auto xml = Risposta(RichiestaSalvaPaziente({CFCollega, PasswordCollega, CFMedico}, u"2"_s, dati));
+    ASSERT_TRUE(EsitoOK(*xml)) << TestoErroreUlmet(*xml).toStdString();
+
+    lanvera::dao::Database db;
+    ASSERT_TRUE(db.apri(m_archivio));
+    const auto conta = [&](const QString &sql) {
+        lanvera::dao::Recordset rs(db);
+        EXPECT_TRUE(rs.apri(sql)) << sql.toStdString();
+        return rs.eof() ? QString() : rs.testo(rs.campi().constFirst());
+    };
+    EXPECT_EQ(conta(u"SELECT Nota FROM tblAllergie WHERE IDPaziente=2"_s), u"Nichel & cromo");
+    EXPECT_EQ(conta(u"SELECT Diario FROM tblDiario WHERE IDPaziente=2"_s), u"Tosse è secca");
+    EXPECT_EQ(conta(u"SELECT Massima FROM tblMonitorIpertensione WHERE IDPaziente=2"_s), u"130");
+    EXPECT_EQ(conta(u"SELECT COUNT(*) FROM tblVaccinazioni WHERE IDPaziente=2"_s), u"2");
+    // Nothing reached the other patients.
+    EXPECT_EQ(conta(u"SELECT COUNT(*) FROM tblAllergie WHERE IDPaziente<>2"_s), u"1");
+
+    const QStringList ricevuti = QDir(m_cartella.filePath(u"ricevuti"_s)).entryList(QDir::Files);
+    ASSERT_EQ(ricevuti.size(), 1);
+    EXPECT_TRUE(ricevuti[0].startsWith(CFMedico + u"_2_"));
+    clsXML copia;
+    ASSERT_TRUE(copia.LoadFileXML(QDir(m_cartella.filePath(u"ricevuti"_s)).filePath(ricevuti[0])));
+    EXPECT_EQ(copia.GetNode(copia.RootNode(), u"diarioclinico/diario/descrizione"_s), u"Tosse è secca");
+}
+
+TEST_F(ServizioTest, ADownloadedChartIsRebuiltByTheImport)
+{
+    const auto risposta = Risposta(RichiestaCaricaPaziente({CFCollega, PasswordCollega, CFMedico}, u"1"_s));
+    clsXML doc;
+    ASSERT_TRUE(doc.LoadXML(clsXML::Decodifica(VoceDati(risposta->GetNode(risposta->RootNode(), u"dati"_s)))));
+
+    // Into an empty chart database, the owner's archive serving the catalogues.
+    const QString copia = m_cartella.filePath(u"ClinoraQUOR.mdb"_s);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LANVERA_CLINORA_TEMPLATE), copia));
+    QFile::setPermissions(copia, QFile::ReadOwner | QFile::WriteOwner);
+    lanvera::dao::Database db;
+    ASSERT_TRUE(db.apri(copia));
+    ArchivioHost catalogo;
+    ASSERT_TRUE(catalogo.apri(m_archivio));
+    modClinora::ContestoClinora contesto(db, catalogo);
+    const qint32 id = modUlmetImporta::ImportaCartella(contesto, doc);
+    ASSERT_NE(id, 0) << contesto.MessaggioErrore.toStdString();
+
+    const auto valore = [&](const QString &sql) {
+        lanvera::dao::Recordset rs(db);
+        EXPECT_TRUE(rs.apri(sql, lanvera::dao::Recordset::Tipo::SoloAvanti, {id})) << sql.toStdString();
+        return rs.eof() ? QString() : rs.testo(rs.campi().constFirst());
+    };
+    EXPECT_EQ(valore(u"SELECT Cognome || '|' || [Città] || '|' || DataNascita FROM tblAnagrafica WHERE ID=?"_s),
+              u"D'Amico|Forlì|1980-01-01 00:00:00");
+    EXPECT_EQ(valore(u"SELECT Nota || '|' || Intolleranza FROM tblAllergie WHERE IDPaziente=?"_s),
+              u"Polline <forte>|-1");
+    EXPECT_EQ(valore(u"SELECT CodiceICD9 || '|' || Etichetta FROM tblProblemi WHERE IDPaziente=?"_s),
+              u"401.9|Ipertensione");
+    EXPECT_EQ(valore(u"SELECT IDFarmaco || '|' || [Quantità] FROM tblPrescrizioni WHERE IDPaziente=?"_s), u"1|2");
+    EXPECT_EQ(valore(u"SELECT Massima || '|' || Aritmico FROM tblMonitorIpertensione WHERE IDPaziente=?"_s), u"140|-1");
+    EXPECT_EQ(valore(u"SELECT Peso FROM tblMonitorBMI WHERE IDPaziente=?"_s), u"62.5");
+    EXPECT_EQ(valore(u"SELECT Vaccino || '|' || DataRichiamo FROM tblVaccinazioni WHERE IDPaziente=?"_s),
+              u"Antinfluenzale|2021-10-10 00:00:00");
+    EXPECT_EQ(valore(u"SELECT COUNT(*) FROM tblDiario WHERE IDPaziente=? AND IDPrestazione=9"_s), u"1");
 }
 
 } // namespace

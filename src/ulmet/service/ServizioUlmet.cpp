@@ -4,12 +4,15 @@
 #include "CartellaUlmet.h"
 #include "Recordset.h"
 #include "clsXML.h"
+#include "modClinora.h"
 #include "modUlmet.h"
+#include "modUlmetImporta.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 
+#include <limits>
 #include <sstream>
 
 using namespace Qt::StringLiterals;
@@ -104,7 +107,7 @@ ServizioUlmet::Esito ServizioUlmet::Esegui(const clsXML &richiesta, const QStrin
     bool numero = false;
     const qint64 idPaziente = richiesta.GetNode(radice, u"header/parametri/idcartella"_s).trimmed().toLongLong(&numero);
     bool esiste = false;
-    if (numero && idPaziente > 0) {
+    if (numero && idPaziente > 0 && idPaziente <= std::numeric_limits<qint32>::max()) {
         Recordset rs(archivio.database());
         if (!rs.apri(u"SELECT ID FROM tblAnagrafica WHERE ID=?"_s, Recordset::Tipo::SoloAvanti, {idPaziente})) {
             return {ErroreArchivio, u"Lettura dell'archivio: "_s + rs.ultimoErrore().testo(), {}};
@@ -181,6 +184,21 @@ ServizioUlmet::Esito ServizioUlmet::SalvaPaziente(ArchivioHost &archivio, qint64
                                 QDateTime::currentDateTime().toString(u"yyyyMMdd-hhmmss-zzz"_s) + u".xml"_s);
     if (!QDir().mkpath(cartella) || !documento.SaveFile(file)) {
         return {ErroreArchivio, u"Impossibile conservare la cartella ricevuta in "_s + cartella, {}};
+    }
+
+    // All or nothing: a refused chart leaves the archive as it was, so that sending it again
+    // cannot write its rows twice. The archive serves its own catalogues.
+    lanvera::dao::Database &db = archivio.database();
+    modClinora::ContestoClinora contesto(db, archivio);
+    if (!db.iniziaTransazione()) {
+        return {ErroreArchivio, u"Scrittura dell'archivio: "_s + db.ultimoErrore().testo(), {}};
+    }
+    if (!modUlmetImporta::ImportaSezioni(contesto, qint32(idPaziente), documento)) {
+        db.annullaTransazione();
+        return {ErroreArchivio, u"Scrittura dell'archivio: "_s + contesto.MessaggioErrore, {}};
+    }
+    if (!db.confermaTransazione()) {
+        return {ErroreArchivio, u"Scrittura dell'archivio: "_s + db.ultimoErrore().testo(), {}};
     }
     return {};
 }
