@@ -10,6 +10,7 @@
 #include "modIni.h"
 #include "modLog.h"
 #include "modStruttura.h"
+#include "modUlmetPlugin.h"
 
 #include <QDate>
 #include <QDir>
@@ -163,6 +164,7 @@ bool PlugIn::PluginFunction(QVariantList &param)
                   Risposte::Icona::Informazione);
     } else if (comando == QLatin1String("frmlocazione.avanti")) {
         m_idLocazione = param.value(2).toInt();
+        m_stato.idLocazione = m_idLocazione;
     }
     return true;
 }
@@ -477,19 +479,24 @@ void PlugIn::InviaModifichePaziente(const QString &nome, const QString &chiave)
         if (risposta == Risposte::Risposta::Riprova) {
             continue;
         }
+        // A chart of the Ulmet service waits as its chart document, one of the server as its package.
+        const QString ulmet = m_stato.richiesta.ChiaveUlmetCorrente;
+        const QString destinatario = ulmet.isEmpty() ? chiave : ulmet;
         QString pacchetto = m_stato.richiesta.ModificheCreate;
-        QString errore;
-        if (pacchetto.isEmpty() && !frmInviaRicevi::CreaModifiche(m_stato, tabelle, db.Name(), pacchetto, errore)) {
+        QString errore = QStringLiteral("la cartella non può essere letta");
+        if (pacchetto.isEmpty() &&
+            !(ulmet.isEmpty() ? frmInviaRicevi::CreaModifiche(m_stato, tabelle, db.Name(), pacchetto, errore)
+                              : modUlmet::DatiDaInviare(m_stato, pacchetto) && !pacchetto.isEmpty())) {
             ScriviLog(QStringLiteral("Aggiorna Cartella: Errore ") + errore, true);
             return;
         }
         QString titolare = m_stato.richiesta.TitolareModifiche;
         if (titolare.isEmpty()) {
-            if (const clsPaziente *p = m_stato.risultatiRicerca.trova(chiave)) {
+            if (const clsPaziente *p = m_stato.risultatiRicerca.trova(destinatario)) {
                 titolare = p->CFMedico;
             }
         }
-        if (frmInviaRicevi::Accantona(m_stato.userDisk, chiave, m_stato.cf, titolare, pacchetto)) {
+        if (frmInviaRicevi::Accantona(m_stato.userDisk, destinatario, m_stato.cf, titolare, pacchetto)) {
             segnaInviate();
         } else {
             ScriviLog(QStringLiteral("Aggiorna Cartella: Errore le modifiche non possono essere conservate"), true);

@@ -61,6 +61,8 @@ struct StatoPlugin
     bool satpeAttivo = false;
     // The host's main window, for the switch to a downloaded chart.
     clinora::FinestraPrincipale *principale = nullptr;
+    // The region the host last named: its exemption catalogue applies to imported charts.
+    qint32 idLocazione = 0;
 
     RichiestaOperazione richiesta;
 

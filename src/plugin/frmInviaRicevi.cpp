@@ -12,6 +12,7 @@
 #include "modArchivio.h"
 #include "modCartelle.h"
 #include "modLog.h"
+#include "modUlmetPlugin.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -564,8 +565,7 @@ bool frmInviaRicevi::CercaSuServer()
     }
     const QString medico = Module1::Risultato1();
     if (!Module1::Risultato2().trimmed().isEmpty()) {
-        // The Ulmet service is not reachable from this plug-in yet: nothing is found there.
-        Messaggio(QStringLiteral("Ricerca su Ulmet non disponibile: nessun paziente trovato"));
+        modUlmet::CercaPazienteUlmet(m_stato, *this, m_stato.richiesta.ChiavePaziente, medico);
         return !m_annullato;
     }
     // "*" stands for any run of characters; the text always matches the start of the name.
@@ -625,6 +625,13 @@ bool frmInviaRicevi::CercaSuServer()
 
 // --- operation 4: a colleague's chart into the network archive ----------------------------------
 
+QString frmInviaRicevi::TabelleDelMedico()
+{
+    return QStringLiteral("arcItems,tblImpostazioni,tblMacro,tblMedico,tblNote,tblSetupUtente,tblSottomacro,tblUtenti,"
+                          "tblValoriImpostazioni,SOLE_tblConfig,SOLE_tblIDPrestazione,tblRicetteStampate,"
+                          "tblPrescrizioniRicetta");
+}
+
 QString frmInviaRicevi::ArchivioRete()
 {
     return lanvera::CartellaTemp() + QStringLiteral("/Lanvera/ClinoraQUOR.mdb");
@@ -634,9 +641,6 @@ bool frmInviaRicevi::ScaricaPaziente()
 {
     const QString operazione = QStringLiteral("Scarica paziente dal server");
     const QString chiave = m_stato.richiesta.ChiavePaziente;
-    if (chiave.startsWith(QStringLiteral("Ulmet."))) {
-        return Fallisci(operazione + QStringLiteral(": Errore servizio Ulmet non disponibile"));
-    }
     if (!Accesso(false)) {
         return false;
     }
@@ -645,6 +649,19 @@ bool frmInviaRicevi::ScaricaPaziente()
         return false;
     }
     const clsPaziente p = *trovato;
+    if (chiave.startsWith(QStringLiteral("Ulmet."))) {
+        QString errore;
+        if (!modUlmet::CaricaPazienteUlmet(m_stato, *this, p, errore)) {
+            return Fallisci(errore);
+        }
+        clinora::FinestraPrincipale *principale = m_stato.principale;
+        QString percorso = m_stato.richiesta.ArchivioRete;
+        if (!principale || !principale->DBSwitchON(percorso)) {
+            return false;
+        }
+        m_stato.richiesta.ChiaveUlmetCorrente = chiave;
+        return true;
+    }
     const QString archivio = ArchivioRete();
     // Rows of an earlier chart that were never sent (the host closed before its window) are kept
     // in the outbox first, before anything of the new chart is unpacked.
@@ -733,9 +750,7 @@ bool frmInviaRicevi::ScaricaPaziente()
     }
     QFile::setPermissions(archivio, QFile::ReadOwner | QFile::WriteOwner);
     QString percorso = archivio;
-    QString tabelle = QStringLiteral("arcItems,tblImpostazioni,tblMacro,tblMedico,tblNote,tblSetupUtente,tblSottomacro,"
-                                     "tblUtenti,tblValoriImpostazioni,SOLE_tblConfig,SOLE_tblIDPrestazione,"
-                                     "tblRicetteStampate,tblPrescrizioniRicetta");
+    QString tabelle = TabelleDelMedico();
     clinora::FinestraPrincipale *principale = m_stato.principale;
     if (!principale || !principale->AggiornaDatabase(percorso, tabelle)) {
         return Fallisci(operazione + QStringLiteral(": Errore verifica struttura"));
@@ -888,6 +903,16 @@ bool frmInviaRicevi::SvuotaUscita()
         const QJsonObject voce = QJsonDocument::fromJson(file.readAll()).object();
         file.close();
         Messaggio(QStringLiteral("Invio modifiche in attesa"));
+        const QString chiave = voce.value(QStringLiteral("IDPaziente")).toString();
+        if (chiave.startsWith(QStringLiteral("Ulmet."))) {
+            if (!modUlmet::InviaDatiUlmet(m_stato, this, chiave,
+                                          voce.value(QStringLiteral("CFMedicoTitolare")).toString(),
+                                          voce.value(QStringLiteral("Modifiche")).toString())) {
+                return Fallisci(QStringLiteral("Invio modifiche in attesa: Errore il servizio Ulmet non risponde"));
+            }
+            QFile::remove(cartella.filePath(nome));
+            continue;
+        }
         if (!m_server.usaDatabaseRete() ||
             !m_server.esegui(QStringLiteral("INSERT INTO tblmodifiche (IDPaziente, CFMedico, CFMedicoTitolare, "
                                             "Modifiche) VALUES (?, ?, ?, ?)"),
@@ -902,13 +927,31 @@ bool frmInviaRicevi::SvuotaUscita()
     return true;
 }
 
+QString frmInviaRicevi::TitolareArchivio() const
+{
+    if (m_stato.db) {
+        if (auto rs =
+                m_stato.db->OpenRecordset(QStringLiteral("Select Item from arcItems where Key='QUOR.CFMedicoTitolare'"),
+                                          clinora::ClsDB::SoloAvanti)) {
+            return rs->Eof() ? QString() : rs->Campo(QStringLiteral("Item")).toString();
+        }
+    }
+    return {};
+}
+
 bool frmInviaRicevi::InviaModifiche()
 {
-    if (m_stato.richiesta.ChiaveUlmetCorrente.size() > 0) {
-        return Fallisci(QStringLiteral("Invio modifiche: Errore servizio Ulmet non disponibile"));
-    }
     if (!Accesso(false)) {
         return false;
+    }
+    const QString ulmet = m_stato.richiesta.ChiaveUlmetCorrente;
+    if (!ulmet.isEmpty()) {
+        const clsPaziente *p = m_stato.risultatiRicerca.trova(ulmet);
+        const QString titolare = p ? p->CFMedico : TitolareArchivio();
+        Messaggio(QStringLiteral("Invio modifiche di ") +
+                  (p ? nominativo(p->Cognome, p->Nome) : m_stato.richiesta.NomePaziente));
+        QString errore;
+        return modUlmet::SalvaPazienteUlmet(m_stato, *this, ulmet, titolare, errore) || Fallisci(errore);
     }
     Messaggio(QStringLiteral("Invio modifiche di ") + m_stato.richiesta.NomePaziente);
     QString pacchetto;
@@ -919,14 +962,7 @@ bool frmInviaRicevi::InviaModifiche()
     }
     const QString chiave = m_stato.richiesta.ChiavePaziente;
     const clsPaziente *p = m_stato.risultatiRicerca.trova(chiave);
-    QString titolare = p ? p->CFMedico : QString();
-    if (titolare.isEmpty() && m_stato.db) {
-        if (auto rs =
-                m_stato.db->OpenRecordset(QStringLiteral("Select Item from arcItems where Key='QUOR.CFMedicoTitolare'"),
-                                          clinora::ClsDB::SoloAvanti)) {
-            titolare = rs->Eof() ? QString() : rs->Campo(QStringLiteral("Item")).toString();
-        }
-    }
+    const QString titolare = p && !p->CFMedico.isEmpty() ? p->CFMedico : TitolareArchivio();
     m_stato.richiesta.ModificheCreate = pacchetto;
     m_stato.richiesta.TitolareModifiche = titolare;
     if (!m_server.usaDatabaseRete() ||

@@ -35,6 +35,8 @@ public:
     static QString RigaAvvio();
     // The network chart archive of a downloaded patient, in an owner-only folder of its own.
     static QString ArchivioRete();
+    // The host's tables of the doctor himself, filled in a network archive from his own archive.
+    static QString TabelleDelMedico();
     // The modifications package of the network archive's changed rows of these tables (through
     // the host's archive object when it has that archive open, else directly).
     static bool CreaModifiche(StatoPlugin &stato, const QStringList &tabelle, const QString &archivio, QString &testo,
@@ -72,6 +74,8 @@ private:
     QString LeggiArcItems(const QString &chiave) const;
     bool ScriviArcItems(const QString &chiave, const QString &valore);
     QString ChiavePassword() const;
+    // The owner of the chart in the network archive the host has open.
+    QString TitolareArchivio() const;
     bool ScriviPasswordServer(const QString &password);
 
     StatoPlugin &m_stato;

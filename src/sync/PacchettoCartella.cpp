@@ -495,8 +495,14 @@ void PacchettoCartella::ChiudiPacchetto(Database &pacchetto)
 
 int PacchettoCartella::estraiDatabase() const
 {
+    return EstraiVoce(FileZip(), NomeVoce, FileMdb(), m_limiteEspansione);
+}
+
+int PacchettoCartella::EstraiVoce(const QString &fileZip, const QString &nomeVoce, const QString &destinazione,
+                                  qint64 limite)
+{
     int codiceZip = 0;
-    zip_t *archivio = zip_open(nomeLocale(FileZip()).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &codiceZip);
+    zip_t *archivio = zip_open(nomeLocale(fileZip).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &codiceZip);
     if (archivio == nullptr) {
         return UnzipArchivioIllegibile;
     }
@@ -531,7 +537,7 @@ int PacchettoCartella::estraiDatabase() const
     if (voci > 1) {
         return UnzipTroppeVoci;
     }
-    if (primoNome != NomeVoce.toLatin1()) {
+    if (primoNome != nomeVoce.toLatin1()) {
         return UnzipCartellaMancante;
     }
 
@@ -547,7 +553,7 @@ int PacchettoCartella::estraiDatabase() const
         return UnzipLetturaFallita;
     }
     const bool dimensioneNota = (info.valid & ZIP_STAT_SIZE) != 0;
-    if (dimensioneNota && info.size > static_cast<zip_uint64_t>(m_limiteEspansione)) {
+    if (dimensioneNota && info.size > static_cast<zip_uint64_t>(limite)) {
         return UnzipTroppoGrande;
     }
 
@@ -557,7 +563,7 @@ int PacchettoCartella::estraiDatabase() const
     }
     auto chiudiVoce = qScopeGuard([voce] { zip_fclose(voce); });
 
-    QFile uscita(FileMdb());
+    QFile uscita(destinazione);
     if (!uscita.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
         return UnzipScritturaFallita;
     }
@@ -573,7 +579,7 @@ int PacchettoCartella::estraiDatabase() const
         }
         // The declared size may lie: what counts is what actually comes out.
         totale += letti;
-        if (totale > m_limiteEspansione) {
+        if (totale > limite) {
             return UnzipTroppoGrande;
         }
         if (uscita.write(blocco.get(), letti) != letti) {

@@ -68,6 +68,11 @@ public:
     // "<operazione>: pacchetto non valido: <motivo>", the refusal of a package.
     static QString TestoRifiuto(const QString &operazione, const QString &motivo);
 
+    // Extracts the one entry `nomeVoce` of a zip file from the network into `destinazione`, a
+    // name that must not exist yet, under the rules of a package (one regular entry at the root,
+    // at most `limite` bytes); a code of ErroreUnzip.
+    static int EstraiVoce(const QString &fileZip, const QString &nomeVoce, const QString &destinazione, qint64 limite);
+
     static QString CartellaLavoro();
     static QString FileMdb();
     static QString FileZip();
