@@ -486,7 +486,7 @@ void PlugIn::InviaModifichePaziente(const QString &nome, const QString &chiave)
         QString errore = QStringLiteral("la cartella non può essere letta");
         if (pacchetto.isEmpty() &&
             !(ulmet.isEmpty() ? frmInviaRicevi::CreaModifiche(m_stato, tabelle, db.Name(), pacchetto, errore)
-                              : modUlmet::DatiDaInviare(m_stato, pacchetto) && !pacchetto.isEmpty())) {
+                              : modUlmet::DatiDaInviare(db, pacchetto) && !pacchetto.isEmpty())) {
             ScriviLog(QStringLiteral("Aggiorna Cartella: Errore ") + errore, true);
             return;
         }

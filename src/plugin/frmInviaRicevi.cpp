@@ -1,5 +1,6 @@
 #include "frmInviaRicevi.h"
 
+#include "ArchivioHost.h"
 #include "Database.h"
 #include "Module1.h"
 #include "PacchettoCartella.h"
@@ -637,6 +638,68 @@ QString frmInviaRicevi::ArchivioRete()
     return lanvera::CartellaTemp() + QStringLiteral("/Lanvera/ClinoraQUOR.mdb");
 }
 
+// Rows of an earlier chart that were never sent (the host closed before its window) are kept in the
+// outbox, as what their owner's side takes: a modifications package for the server, the chart
+// document for the Ulmet service. Then they count as sent, so that they are never kept twice.
+bool frmInviaRicevi::ConservaNonInviate(const QString &archivio)
+{
+    if (!QFileInfo(archivio).isFile() || QFileInfo(archivio).isSymLink()) {
+        return true;
+    }
+    QString chiave;
+    QString titolare;
+    QStringList tabelle;
+    {
+        lanvera::dao::Database vecchio;
+        if (!vecchio.apri(archivio)) {
+            return true; // not an archive: nothing of it can be kept, and it is replaced
+        }
+        QSqlQuery q(vecchio.connessione());
+        if (q.exec(QStringLiteral("SELECT [Key], Item FROM arcItems WHERE [Key] IN ('QUOR.ChiavePaziente', "
+                                  "'QUOR.CFMedicoTitolare')"))) {
+            while (q.next()) {
+                (q.value(0).toString() == QLatin1String("QUOR.ChiavePaziente") ? chiave : titolare) =
+                    q.value(1).toString();
+            }
+        }
+        q.finish();
+        for (const clsTabelle &t : std::as_const(m_stato.motore.tabelle)) {
+            QSqlQuery r(vecchio.connessione());
+            if (vecchio.esisteCampo(t.Tabella, QStringLiteral("ToSend")) &&
+                r.exec(QStringLiteral("SELECT 1 FROM %1 WHERE ToSend<>-1 LIMIT 1")
+                           .arg(lanvera::dao::Parentesi(t.Tabella))) &&
+                r.next()) {
+                tabelle << t.Tabella;
+            }
+        }
+    }
+    if (tabelle.isEmpty()) {
+        return true;
+    }
+    if (chiave.isEmpty()) {
+        return false; // whose they are is not known: the archive is not replaced
+    }
+    QString modifiche;
+    QString errore;
+    bool ok = false;
+    if (chiave.startsWith(QStringLiteral("Ulmet."))) {
+        ArchivioHost vecchio;
+        ok = vecchio.apri(archivio) && modUlmet::DatiDaInviare(vecchio, modifiche);
+    } else {
+        ok = CreaModifiche(m_stato, tabelle, archivio, modifiche, errore);
+    }
+    if (!ok || (!modifiche.isEmpty() && !Accantona(m_stato.userDisk, chiave, m_stato.cf, titolare, modifiche))) {
+        return false;
+    }
+    lanvera::dao::Database vecchio;
+    if (vecchio.apri(archivio)) {
+        for (const QString &t : std::as_const(tabelle)) {
+            vecchio.esegui(QStringLiteral("UPDATE %1 SET ToSend=-1 WHERE ToSend<>-1").arg(lanvera::dao::Parentesi(t)));
+        }
+    }
+    return true;
+}
+
 bool frmInviaRicevi::ScaricaPaziente()
 {
     const QString operazione = QStringLiteral("Scarica paziente dal server");
@@ -649,6 +712,10 @@ bool frmInviaRicevi::ScaricaPaziente()
         return false;
     }
     const clsPaziente p = *trovato;
+    if (!ConservaNonInviate(ArchivioRete())) {
+        return Fallisci(operazione + QStringLiteral(": Errore le modifiche non inviate della cartella aperta in "
+                                                    "precedenza non possono essere conservate"));
+    }
     if (chiave.startsWith(QStringLiteral("Ulmet."))) {
         QString errore;
         if (!modUlmet::CaricaPazienteUlmet(m_stato, *this, p, errore)) {
@@ -663,50 +730,6 @@ bool frmInviaRicevi::ScaricaPaziente()
         return true;
     }
     const QString archivio = ArchivioRete();
-    // Rows of an earlier chart that were never sent (the host closed before its window) are kept
-    // in the outbox first, before anything of the new chart is unpacked.
-    if (QFileInfo(archivio).isFile() && !QFileInfo(archivio).isSymLink()) {
-        lanvera::dao::Database vecchio;
-        if (vecchio.apri(archivio)) {
-            QString vecchiaChiave;
-            QString titolare;
-            QSqlQuery q(vecchio.connessione());
-            if (q.exec(QStringLiteral("SELECT [Key], Item FROM arcItems WHERE [Key] IN ('QUOR.ChiavePaziente', "
-                                      "'QUOR.CFMedicoTitolare')"))) {
-                while (q.next()) {
-                    (q.value(0).toString() == QLatin1String("QUOR.ChiavePaziente") ? vecchiaChiave : titolare) =
-                        q.value(1).toString();
-                }
-            }
-            q.finish();
-            QStringList tabelle;
-            for (const clsTabelle &t : std::as_const(m_stato.motore.tabelle)) {
-                QSqlQuery r(vecchio.connessione());
-                if (vecchio.esisteCampo(t.Tabella, QStringLiteral("ToSend")) &&
-                    r.exec(QStringLiteral("SELECT 1 FROM %1 WHERE ToSend<>-1 LIMIT 1")
-                               .arg(lanvera::dao::Parentesi(t.Tabella))) &&
-                    r.next()) {
-                    tabelle << t.Tabella;
-                }
-            }
-            vecchio.chiudi();
-            QString modifiche;
-            QString errore;
-            if (!tabelle.isEmpty() && !vecchiaChiave.isEmpty() &&
-                (!CreaModifiche(m_stato, tabelle, archivio, modifiche, errore) ||
-                 !Accantona(m_stato.userDisk, vecchiaChiave, m_stato.cf, titolare, modifiche))) {
-                return Fallisci(operazione + QStringLiteral(": Errore le modifiche non inviate della cartella "
-                                                            "aperta in precedenza non possono essere conservate"));
-            }
-            // Kept: as sent there, so that they are never kept twice.
-            if (!tabelle.isEmpty() && vecchio.apri(archivio)) {
-                for (const QString &t : std::as_const(tabelle)) {
-                    vecchio.esegui(
-                        QStringLiteral("UPDATE %1 SET ToSend=-1 WHERE ToSend<>-1").arg(lanvera::dao::Parentesi(t)));
-                }
-            }
-        }
-    }
     Messaggio(QStringLiteral("Scarico cartella di ") + nominativo(p.Cognome, p.Nome));
     if (!m_server.usaDatabaseCartelle(p.IDDatabase)) {
         return Fallisci(operazione + QStringLiteral(": Errore ") + testoErrore(m_server.errore()));

@@ -61,6 +61,9 @@ private:
     bool ScaricaPaziente();
     bool InviaModifiche();
 
+    // Keeps the unsent rows of the network archive at that path in the outbox; false when there are
+    // some and they cannot be kept.
+    bool ConservaNonInviate(const QString &archivio);
     // Copies the package's rows into the network archive, marked as sent.
     bool CopiaCartella(const QString &pacchetto, const QString &archivio, const QString &chiave,
                        const QString &titolare);

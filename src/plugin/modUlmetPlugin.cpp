@@ -241,14 +241,11 @@ bool CaricaPazienteUlmet(StatoPlugin &stato, frmInviaRicevi &finestra, const cls
     return !finestra.Annullato();
 }
 
-bool DatiDaInviare(StatoPlugin &stato, QString &dati)
+bool DatiDaInviare(clinora::ClsDB &db, QString &dati)
 {
     dati.clear();
     QString documento;
-    if (!stato.db) {
-        return false;
-    }
-    if (!CreaDatiCartella(*stato.db, documento)) {
+    if (!CreaDatiCartella(db, documento)) {
         // No text at all is a chart that could not be read; an empty document, nothing changed.
         return !documento.isEmpty();
     }
@@ -280,7 +277,7 @@ bool SalvaPazienteUlmet(StatoPlugin &stato, frmInviaRicevi &finestra, const QStr
                         QString &errore)
 {
     QString dati;
-    if (!DatiDaInviare(stato, dati)) {
+    if (!stato.db || !DatiDaInviare(*stato.db, dati)) {
         // Reported, never taken for "nothing to send": the rows would count as sent and be lost.
         errore = QStringLiteral("Invio modifiche: Errore la cartella non può essere letta");
         return false;

@@ -5,6 +5,9 @@
 #include <QString>
 
 class clsXML;
+namespace clinora {
+class ClsDB;
+}
 class frmInviaRicevi;
 struct StatoPlugin;
 struct clsPaziente;
@@ -27,10 +30,10 @@ bool CercaPazienteUlmet(StatoPlugin &stato, frmInviaRicevi &finestra, const QStr
 // IDPazienteImportato. False with `errore` set for the failures that have a text of their own.
 bool CaricaPazienteUlmet(StatoPlugin &stato, frmInviaRicevi &finestra, const clsPaziente &paziente, QString &errore);
 
-// The chart document of the changed rows of the host's open archive, without its declaration:
+// The chart document of the changed rows of an archive, without its declaration:
 // the "dati" element that goes into the request; empty when nothing changed. False when the
 // archive cannot be read.
-bool DatiDaInviare(StatoPlugin &stato, QString &dati);
+bool DatiDaInviare(clinora::ClsDB &db, QString &dati);
 
 // Sends `dati` as the changes of the patient with that key to his Ulmet doctor. True when the
 // service answered OK.

@@ -479,3 +479,130 @@ TEST_F(PannelloTest, RemovalNeedsBothConfirmations)
 }
 
 } // namespace
+
+// Dr Romano keeps his patients behind the stand-in Ulmet service; Rossi works on one of them.
+class UlmetTest : public PannelloTest
+{
+protected:
+    static inline const QString CfRomano = u"RMNLRA55D50H501Q"_s;
+
+    void SetUp() override
+    {
+        PannelloTest::SetUp();
+        if (HasFatalFailure()) {
+            return;
+        }
+        registraMedico(CfRomano, u"Romano"_s, u"Laura"_s, {}, 1, 7);
+        AdminConnection admin;
+        ASSERT_TRUE(admin.exec(u"UPDATE quor.tblmedici SET Ulmet='ulmet-romano' WHERE CF='%1'"_s.arg(CfRomano)));
+        QDir().mkpath(percorso(u"Romano"_s));
+        m_romano = generaArchivio(u"Romano/Clinora.mdb"_s, 3, CfRomano, {}, 0.3);
+        m_cognome = valore(m_romano, u"SELECT Cognome FROM tblAnagrafica ORDER BY ID LIMIT 1"_s).toString();
+        m_idPaziente = valore(m_romano, u"SELECT ID FROM tblAnagrafica ORDER BY ID LIMIT 1"_s).toInt();
+        avviaUlmet(Module1::CifraPassword(u"Giusta123"_s));
+        ASSERT_TRUE(lanvera::ScriviIniFile(m_programmi + u"/plgLanvera.ini"_s, u"Setup"_s, u"TimeoutUlmet"_s, u"5"_s));
+    }
+
+    void TearDown() override
+    {
+        fermaUlmet();
+        PannelloTest::TearDown();
+    }
+
+    // The service on a free port, Rossi's stored password the one it expects of him.
+    void avviaUlmet(const QString &passwordRossi)
+    {
+        fermaUlmet();
+        m_servizio = std::make_unique<QProcess>();
+        m_servizio->start(qEnvironmentVariable("LANVERA_OUTPUT_DIR") + u"/ulmet-service"_s,
+                          {u"--port"_s, m_porta.isEmpty() ? u"0"_s : m_porta, u"--medico"_s, CfRomano + u'=' + m_romano,
+                           u"--password"_s, CfRossi + u'=' + passwordRossi, u"--ricevuti"_s, percorso(u"ricevuti"_s),
+                           u"--log"_s, percorso(u"ulmet.log"_s)});
+        ASSERT_TRUE(m_servizio->waitForReadyRead(10000));
+        const QString riga = QString::fromUtf8(m_servizio->readLine()).trimmed();
+        ASSERT_TRUE(riga.startsWith(u"in ascolto sulla porta "_s)) << riga.toStdString();
+        m_porta = riga.section(u' ', -1);
+        ASSERT_TRUE(lanvera::ScriviIniFile(m_programmi + u"/plgLanvera.ini"_s, u"Setup"_s, u"PortUlmet"_s, m_porta));
+    }
+
+    void fermaUlmet()
+    {
+        if (m_servizio) {
+            m_servizio->kill();
+            m_servizio->waitForFinished();
+            m_servizio.reset();
+        }
+    }
+
+    QString cerca() const { return u"medico %1\ncerca %2\n"_s.arg(CfRomano, m_cognome); }
+    int diari(const QString &testo) const
+    {
+        return valore(m_romano, u"SELECT count(*) FROM tblDiario WHERE IDPaziente=? AND Diario LIKE ?"_s,
+                      {QVariant(m_idPaziente), QVariant(u'%' + testo + u'%')})
+            .toInt();
+    }
+    int ricevuti() const { return int(QDir(percorso(u"ricevuti"_s)).entryList(QDir::Files).size()); }
+
+    std::unique_ptr<QProcess> m_servizio;
+    QString m_porta;
+    QString m_romano;
+    QString m_cognome;
+    int m_idPaziente = 0;
+};
+
+TEST_F(UlmetTest, AColleaguesUlmetChartIsFoundOpenedAndItsNewEntryReachesTheService)
+{
+    const QStringList elenco = host(cerca() + u"elenco\n"_s);
+    ASSERT_TRUE(contiene(elenco, u"plgLanvera.Ulmet.%1"_s.arg(m_idPaziente))) << elenco.join(u'\n').toStdString();
+    EXPECT_FALSE(contiene(elenco, u"MESSAGGIO"_s));
+
+    // Opened and closed unchanged: nothing travels.
+    int stato = -1;
+    const QStringList aperta = host(cerca() + u"avanti 1\nchiudi-cartella\n"_s, &stato);
+    EXPECT_EQ(stato, 0) << aperta.join(u'\n').toStdString();
+    const QString rete = percorso(u"tmp/Lanvera/ClinoraQUOR.mdb"_s);
+    EXPECT_EQ(valore(rete, u"SELECT Cognome FROM tblAnagrafica"_s).toString(), m_cognome);
+    EXPECT_GT(valore(rete, u"SELECT count(*) FROM tblDiario"_s).toInt(), 0);
+    EXPECT_EQ(valore(rete, u"SELECT count(*) FROM tblDiario WHERE ToSend<>-1"_s).toInt(), 0);
+    EXPECT_EQ(ricevuti(), 0);
+    for (const QString &f : {u"Dati.xml"_s, u"Cartella.zip"_s, u"Cartella.b64"_s}) {
+        EXPECT_FALSE(QFile::exists(percorso(u"tmp/Lanvera/"_s + f))) << f.toStdString();
+    }
+
+    // A new entry goes back once, into Romano's archive.
+    const QStringList invio = host(cerca() + u"avanti 1\ndiario Visto da Rossi su Ulmet\nchiudi-cartella\n"_s);
+    EXPECT_FALSE(contiene(invio, u"MESSAGGIO"_s)) << invio.join(u'\n').toStdString();
+    EXPECT_EQ(diari(u"Visto da Rossi su Ulmet"_s), 1);
+    EXPECT_EQ(ricevuti(), 1);
+}
+
+TEST_F(UlmetTest, RefusalsAndASilentServiceLoseNothing)
+{
+    // A password the service does not accept: its error is shown, nothing is listed.
+    avviaUlmet(u"{AES}altra"_s);
+    const QStringList rifiutata = host(cerca() + u"elenco\n"_s);
+    EXPECT_TRUE(contiene(rifiutata, u"Ulmet ha sollevato il seguente errore:"_s))
+        << rifiutata.join(u'\n').toStdString();
+    EXPECT_FALSE(contiene(rifiutata, u"plgLanvera.Ulmet."_s));
+
+    // No service at all: an empty search, without a message.
+    fermaUlmet();
+    const QStringList muta = host(cerca() + u"elenco\n"_s);
+    EXPECT_FALSE(contiene(muta, u"MESSAGGIO"_s)) << muta.join(u'\n').toStdString();
+    EXPECT_FALSE(contiene(muta, u"plgLanvera.Ulmet."_s));
+
+    // A chart left open with a new entry (the host closed before its window): the next download
+    // keeps the entry in the outbox as a chart document, and the access after it sends it, once.
+    avviaUlmet(Module1::CifraPassword(u"Giusta123"_s));
+    host(cerca() + u"avanti 1\ndiario Nota rimasta aperta\n"_s);
+    const QStringList di_nuovo = host(cerca() + u"avanti 1\n"_s);
+    EXPECT_FALSE(contiene(di_nuovo, u"MESSAGGIO"_s)) << di_nuovo.join(u'\n').toStdString();
+    const QDir uscita(percorso(u"dati/Clinora/User/Plugins/plgLanvera/Uscita"_s));
+    EXPECT_EQ(uscita.entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(diari(u"Nota rimasta aperta"_s), 0);
+    host(cerca());
+    EXPECT_EQ(uscita.entryList(QDir::Files).size(), 0);
+    EXPECT_EQ(diari(u"Nota rimasta aperta"_s), 1);
+    host(cerca());
+    EXPECT_EQ(diari(u"Nota rimasta aperta"_s), 1);
+}
