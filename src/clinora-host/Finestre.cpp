@@ -417,13 +417,24 @@ void frmAmbulatorio::Carica()
                  Recordset::Tipo::SoloAvanti, {m_idPaziente})) {
         return;
     }
+    // The rows first, then the table sized once: a chart of thousands of entries opens at once.
+    struct Voce
+    {
+        QVariant id;
+        QString data;
+        QString testo;
+    };
+    QList<Voce> voci;
     for (; !rs.eof(); rs.muoviProssimo()) {
-        const int r = m_diario->rowCount();
-        m_diario->insertRow(r);
-        auto *data = new QTableWidgetItem(dataDa(rs.valore(QStringLiteral("Data"))));
-        data->setData(Qt::UserRole, rs.valore(QStringLiteral("ID")));
+        voci.append({rs.valore(QStringLiteral("ID")), dataDa(rs.valore(QStringLiteral("Data"))),
+                     rs.testo(QStringLiteral("Diario"))});
+    }
+    m_diario->setRowCount(int(voci.size()));
+    for (int r = 0; r < voci.size(); ++r) {
+        auto *data = new QTableWidgetItem(voci.at(r).data);
+        data->setData(Qt::UserRole, voci.at(r).id);
         m_diario->setItem(r, 0, data);
-        m_diario->setItem(r, 1, new QTableWidgetItem(rs.testo(QStringLiteral("Diario"))));
+        m_diario->setItem(r, 1, new QTableWidgetItem(voci.at(r).testo));
     }
 }
 

@@ -315,22 +315,26 @@ bool creaTabelleMancanti(lanvera::dao::Database &origine, lanvera::dao::Database
 bool copiaTabelle(lanvera::dao::Database &origine, lanvera::dao::Database &destinazione, const QString &tabelle,
                   QString &errore)
 {
+    const QHash<QString, QStringList> campiOrigine = origine.campiTabelle();
+    const QHash<QString, QStringList> campiQui = destinazione.campiTabelle();
     for (const QString &voce : tabelle.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString tabella = voce.trimmed();
-        if (!origine.esisteTabella(tabella)) {
+        const auto daCopiare = campiOrigine.constFind(tabella.toLower());
+        if (daCopiare == campiOrigine.cend()) {
             continue;
         }
+        const QStringList qui = campiQui.value(tabella.toLower());
         QStringList comuni;
-        const QStringList qui = destinazione.campi(tabella);
-        for (const QString &c : origine.campi(tabella)) {
+        for (const QString &c : *daCopiare) {
             if (qui.contains(c, Qt::CaseInsensitive)) {
                 comuni << lanvera::dao::Parentesi(c);
             }
         }
         const QString t = lanvera::dao::Parentesi(tabella);
         if (!destinazione.esegui(QStringLiteral("DELETE FROM main.%1").arg(t)) ||
-            !destinazione.esegui(QStringLiteral("INSERT INTO main.%1 (%2) SELECT %2 FROM lv_host.%1")
-                                     .arg(t, comuni.join(QLatin1Char(','))))) {
+            (!comuni.isEmpty() &&
+             !destinazione.esegui(QStringLiteral("INSERT INTO main.%1 (%2) SELECT %2 FROM lv_host.%1")
+                                      .arg(t, comuni.join(QLatin1Char(',')))))) {
             errore = tabella + QStringLiteral(": ") + destinazione.ultimoErrore().testo();
             return false;
         }

@@ -16,6 +16,8 @@
 #include <QThread>
 #include <QToolBar>
 
+#include <utility>
+
 using clinora::Risposte;
 
 QStringList Script::Parole(const QString &riga)
@@ -328,7 +330,17 @@ int Script::esegui(const QStringList &righe)
         if (parole.isEmpty() || parole.first().startsWith(QLatin1Char('#'))) {
             continue;
         }
-        if (!riga(parole)) {
+        if (parole.first().toLower() == QLatin1String("cronometra") && parole.size() == 1) {
+            m_cronometra = true;
+            continue;
+        }
+        QElapsedTimer tempo;
+        tempo.start();
+        const bool ok = riga(parole);
+        if (std::exchange(m_cronometra, false)) {
+            scrivi(QStringLiteral("TEMPO %1").arg(double(tempo.nsecsElapsed()) / 1e6, 0, 'f', 2));
+        }
+        if (!ok) {
             return 1;
         }
         attendi();

@@ -31,5 +31,6 @@ private:
     Host &m_host;
     QTextStream &m_uscita;
     int m_avviatePrima = 0;
+    bool m_cronometra = false; // the next line's own time is printed
     int m_conclusePrima = 0;
 };

@@ -362,6 +362,32 @@ QStringList Database::campi(const QString &tabella) const
     return nomi;
 }
 
+QHash<QString, QStringList> Database::campiTabelle(const QString &schema) const
+{
+    QHash<QString, QStringList> tabelle;
+    if (!aperto()) {
+        return tabelle;
+    }
+    QSqlQuery q(connessione());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT m.name, p.name FROM %1.sqlite_master AS m, pragma_table_info(m.name, ?) AS p "
+                             "WHERE m.type='table' AND m.name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY m.name, p.cid")
+                  .arg(Parentesi(schema)));
+    q.addBindValue(schema);
+    if (!q.exec()) {
+        return tabelle;
+    }
+    while (q.next()) {
+        tabelle[q.value(0).toString().toLower()] << q.value(1).toString();
+    }
+    if (schema.compare(QLatin1String("main"), Qt::CaseInsensitive) == 0) {
+        for (auto it = tabelle.cbegin(); it != tabelle.cend(); ++it) {
+            m_campi.insert(it.key(), it.value());
+        }
+    }
+    return tabelle;
+}
+
 bool Database::esisteCampo(const QString &tabella, const QString &campo) const
 {
     const QStringList nomi = campi(tabella);

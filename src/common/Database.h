@@ -66,6 +66,9 @@ public:
     bool esisteCampo(const QString &tabella, const QString &campo) const;
     // Column names in the order of the table's definition; empty for a missing table.
     QStringList campi(const QString &tabella) const;
+    // The columns of every table of a schema ("main" or an attached one) in one query, keyed by the
+    // lower-case table name; those of "main" are kept for campi() too.
+    QHash<QString, QStringList> campiTabelle(const QString &schema = QStringLiteral("main")) const;
     QStringList tabelle() const;
 
     bool iniziaTransazione();
@@ -91,7 +94,7 @@ private:
     int m_righeInteressate = 0;
     bool m_inTransazione = false;
     int m_attesaBlocco = 5000;
-    QString m_destinazione; // the attached target of the copies, if any
+    QString m_destinazione;                      // the attached target of the copies, if any
     mutable QHash<QString, QStringList> m_campi; // lower-case table name -> its columns
 };
 

@@ -663,15 +663,24 @@ bool frmInviaRicevi::ConservaNonInviate(const QString &archivio)
             }
         }
         q.finish();
+        // One statement asks every chart table that has the column whether it holds unsent rows.
+        const QHash<QString, QStringList> colonne = vecchio.campiTabelle();
+        QStringList domande;
         for (const clsTabelle &t : std::as_const(m_stato.motore.tabelle)) {
-            QSqlQuery r(vecchio.connessione());
-            if (vecchio.esisteCampo(t.Tabella, QStringLiteral("ToSend")) &&
-                r.exec(QStringLiteral("SELECT 1 FROM %1 WHERE ToSend<>-1 LIMIT 1")
-                           .arg(lanvera::dao::Parentesi(t.Tabella))) &&
-                r.next()) {
-                tabelle << t.Tabella;
+            const auto c = colonne.constFind(t.Tabella.toLower());
+            if (c != colonne.cend() && c->contains(QStringLiteral("ToSend"), Qt::CaseInsensitive)) {
+                domande << QStringLiteral("SELECT %1 WHERE EXISTS (SELECT 1 FROM %2 WHERE ToSend<>-1)")
+                               .arg(QLatin1Char('\'') + lanvera::QuoteSQL(t.Tabella) + QLatin1Char('\''),
+                                    lanvera::dao::Parentesi(t.Tabella));
             }
         }
+        QSqlQuery r(vecchio.connessione());
+        if (!domande.isEmpty() && r.exec(domande.join(QStringLiteral(" UNION ALL ")))) {
+            while (r.next()) {
+                tabelle << r.value(0).toString();
+            }
+        }
+        tabelle.removeDuplicates();
     }
     if (tabelle.isEmpty()) {
         return true;
@@ -798,46 +807,39 @@ bool frmInviaRicevi::CopiaCartella(const QString &pacchetto, const QString &arch
     if (!rete.apri(archivio) || !rete.collegaDestinazione(pacchetto)) {
         return Fallisci(prefisso + rete.ultimoErrore().testo());
     }
+    // The archive is being built from nothing: should the computer stop before it is complete, the
+    // chart is simply downloaded again. So the copy does not wait for the disk; the host's first
+    // write of the colleague's own work flushes it with everything before it.
+    QSqlQuery(rete.connessione()).exec(QStringLiteral("PRAGMA main.synchronous=OFF"));
     // Every table of the network archive that the package holds: its common columns, the sent
     // marks as "as sent".
     if (!rete.iniziaTransazione()) {
         return Fallisci(prefisso + rete.ultimoErrore().testo());
     }
-    QSqlQuery elenco(rete.connessione());
-    QStringList nelPacchetto;
-    if (elenco.exec(QStringLiteral("SELECT name FROM lv_dest.sqlite_master WHERE type='table'"))) {
-        while (elenco.next()) {
-            nelPacchetto << elenco.value(0).toString().toLower();
-        }
-    }
-    elenco.finish();
-    for (const QString &tabella : rete.tabelle()) {
-        if (!nelPacchetto.contains(tabella.toLower())) {
+    const QHash<QString, QStringList> delPacchetto = rete.campiTabelle(QStringLiteral("lv_dest"));
+    const QHash<QString, QStringList> diQui = rete.campiTabelle();
+    for (auto tabella = diQui.cbegin(); tabella != diQui.cend(); ++tabella) {
+        const auto colonne = delPacchetto.constFind(tabella.key());
+        if (colonne == delPacchetto.cend()) {
             continue;
-        }
-        QSqlQuery colonne(rete.connessione());
-        colonne.exec(QStringLiteral("PRAGMA lv_dest.table_info(%1)").arg(lanvera::dao::Parentesi(tabella)));
-        QStringList delPacchetto;
-        while (colonne.next()) {
-            delPacchetto << colonne.value(1).toString().toLower();
         }
         QStringList campi;
         QStringList valori;
-        for (const QString &campo : rete.campi(tabella)) {
-            if (!delPacchetto.contains(campo.toLower())) {
+        for (const QString &campo : tabella.value()) {
+            if (!colonne->contains(campo, Qt::CaseInsensitive)) {
                 continue;
             }
             campi << lanvera::dao::Parentesi(campo);
             const QString minuscolo = campo.toLower();
             valori << (minuscolo == QLatin1String("tosend") || minuscolo == QLatin1String("torepl")
                            ? QStringLiteral("-1")
-                           : lanvera::dao::Parentesi(tabella) + QLatin1Char('.') + lanvera::dao::Parentesi(campo));
+                           : QStringLiteral("p.") + lanvera::dao::Parentesi(campo));
         }
         if (campi.isEmpty()) {
             continue;
         }
-        if (!rete.esegui(QStringLiteral("INSERT INTO main.%1 (%2) SELECT %3 FROM lv_dest.%1")
-                             .arg(lanvera::dao::Parentesi(tabella), campi.join(QLatin1Char(',')),
+        if (!rete.esegui(QStringLiteral("INSERT INTO main.%1 (%2) SELECT %3 FROM lv_dest.%1 AS p")
+                             .arg(lanvera::dao::Parentesi(tabella.key()), campi.join(QLatin1Char(',')),
                                   valori.join(QLatin1Char(','))))) {
             const QString e = rete.ultimoErrore().testo();
             rete.annullaTransazione();
