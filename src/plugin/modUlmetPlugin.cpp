@@ -200,7 +200,8 @@ bool CaricaPazienteUlmet(StatoPlugin &stato, frmInviaRicevi &finestra, const cls
             return fallisci(QStringLiteral("Errore B64"));
         }
     }
-    if (!clsBase64().DecodeFile(file.b64, file.zip)) {
+    // No text, or text that decodes to nothing, is no chart either.
+    if (!clsBase64().DecodeFile(file.b64, file.zip) || QFileInfo(file.zip).size() == 0) {
         return fallisci(QStringLiteral("Errore B64"));
     }
     const int codice = PacchettoCartella::EstraiVoce(file.zip, QStringLiteral("Dati.xml"), file.dati,

@@ -251,8 +251,11 @@ bool ImportaVaccinazioni(ContestoClinora &c, qint32 idPaziente, const clsXML &xm
     const int errori = c.Errori;
     const Sezione s(xml, "vaccinazioni/vaccinazione");
     s.perOgni([&] {
+        // The chart document going out carries the vaccination's note as "motivo" and leaves
+        // "note" empty: either is read, so that a note survives the way there and back.
+        const QString nota = s.testo("note");
         ScriviVaccinazione(c, idPaziente, s.data("datavaccinazione"), s.data("datarichiamo"), s.testo("vaccino"),
-                           s.testo("note"));
+                           nota.trimmed().isEmpty() ? s.testo("motivo") : nota);
     });
     return c.Errori == errori;
 }

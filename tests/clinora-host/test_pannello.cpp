@@ -4,6 +4,9 @@
 #include "frmInviaRicevi.h"
 
 #include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
 
 #include <zip.h>
 
@@ -605,4 +608,123 @@ TEST_F(UlmetTest, RefusalsAndASilentServiceLoseNothing)
     EXPECT_EQ(diari(u"Nota rimasta aperta"_s), 1);
     host(cerca());
     EXPECT_EQ(diari(u"Nota rimasta aperta"_s), 1);
+
+    // A doctor never asks his own Ulmet archive.
+    AdminConnection admin;
+    ASSERT_TRUE(admin.exec(u"UPDATE quor.tblmedici SET Ulmet='ulmet-rossi' WHERE CF='%1'"_s.arg(CfRossi)));
+    const auto richieste = [this] {
+        QFile log(percorso(u"ulmet.log"_s));
+        return log.open(QIODevice::ReadOnly) ? log.readAll().count("cercapaziente") : -1;
+    };
+    const qsizetype prima = richieste();
+    host(u"medico %1\ncerca *\n"_s.arg(CfRossi));
+    EXPECT_EQ(richieste(), prima);
+}
+
+// A service that answers every search with one patient and every download with the "dati" given:
+// blocking sockets on a thread of its own, as the host runs in another process.
+class ServizioFinto : public QThread
+{
+public:
+    explicit ServizioFinto(QByteArray dati) : m_dati(std::move(dati)) {}
+    ~ServizioFinto() override
+    {
+        requestInterruption();
+        wait();
+    }
+    quint16 porta() const { return m_porta; }
+    void avvia()
+    {
+        start();
+        while (m_porta == 0) {
+            QThread::msleep(5);
+        }
+    }
+
+protected:
+    void run() override
+    {
+        QTcpServer server;
+        server.listen(QHostAddress::LocalHost);
+        m_porta = server.serverPort();
+        while (!isInterruptionRequested()) {
+            if (!server.waitForNewConnection(50)) {
+                continue;
+            }
+            std::unique_ptr<QTcpSocket> s(server.nextPendingConnection());
+            QByteArray richiesta;
+            while (!richiesta.contains("</ulmet>") && s->waitForReadyRead(2000)) {
+                richiesta += s->readAll();
+            }
+            const QByteArray corpo =
+                "<ulmet><header><esito>OK</esito></header><dati>" +
+                (richiesta.contains("cercapaziente")
+                     ? QByteArray(
+                           "<record><idcartella>7</idcartella><cognome>Finto</cognome><nome>Nome</nome></record>")
+                     : m_dati) +
+                "</dati></ulmet>";
+            s->write("HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nConnection: close\r\nContent-Length: " +
+                     QByteArray::number(corpo.size()) + "\r\n\r\n" + corpo);
+            s->waitForBytesWritten(2000);
+            s->disconnectFromHost();
+        }
+    }
+
+private:
+    QByteArray m_dati;
+    std::atomic<quint16> m_porta = 0;
+};
+
+// A zip archive of one entry, as Base64.
+QByteArray ZipBase64(const char *nome, const QByteArray &contenuto)
+{
+    zip_error_t e;
+    zip_error_init(&e);
+    zip_source_t *buffer = zip_source_buffer_create(nullptr, 0, 0, &e);
+    zip_t *z = zip_open_from_source(buffer, ZIP_TRUNCATE, &e);
+    zip_source_keep(buffer);
+    zip_file_add(z, nome, zip_source_buffer(z, contenuto.constData(), zip_uint64_t(contenuto.size()), 0), 0);
+    zip_close(z);
+    zip_source_open(buffer);
+    zip_source_seek(buffer, 0, SEEK_END);
+    const zip_int64_t n = zip_source_tell(buffer);
+    zip_source_seek(buffer, 0, SEEK_SET);
+    QByteArray dati(qsizetype(n), '\0');
+    zip_source_read(buffer, dati.data(), zip_uint64_t(n));
+    zip_source_close(buffer);
+    zip_source_free(buffer);
+    return dati.toBase64();
+}
+
+TEST_F(UlmetTest, EveryBrokenDownloadSaysWhyAndLeavesNoFile)
+{
+    struct Caso
+    {
+        QByteArray dati;
+        const char *messaggio;
+        bool senzaModello = false;
+    };
+    const Caso casi[] = {
+        {"", "Scarica paziente dal server Ulmet: Errore B64"},
+        {"bm9uIMOoIHVuIHppcA==", "Scarica paziente dal server Ulmet: Errore UNZIP 1"},
+        {ZipBase64("../Dati.xml", "<dati/>"), "Scarica paziente dal server Ulmet: Errore UNZIP 2"},
+        {ZipBase64("Dati.xml", "<anagrafica>non chiuso"), "Scarica paziente dal server Ulmet: Errore apertura dati"},
+        {ZipBase64("Dati.xml", "<dati/>"), "Scarica paziente dal server Ulmet: Errore verifica struttura", true},
+    };
+    const QString modello = m_programmi + u"/ClinoraTemp.mdb"_s;
+    for (const Caso &c : casi) {
+        SCOPED_TRACE(c.messaggio);
+        ServizioFinto finto(c.dati);
+        finto.avvia();
+        ASSERT_TRUE(lanvera::ScriviIniFile(m_programmi + u"/plgLanvera.ini"_s, u"Setup"_s, u"PortUlmet"_s,
+                                           QString::number(finto.porta())));
+        if (c.senzaModello) {
+            QFile::rename(modello, modello + u".via"_s);
+        }
+        const QStringList righe = host(cerca() + u"avanti 1\n"_s);
+        QFile::rename(modello + u".via"_s, modello);
+        EXPECT_TRUE(righe.contains(u"MESSAGGIO attenzione: "_s + QLatin1StringView(c.messaggio)))
+            << righe.join(u'\n').toStdString();
+        EXPECT_EQ(QDir(percorso(u"tmp/Lanvera"_s)).entryList(QDir::Files), QStringList()) << "no work file is left";
+    }
 }

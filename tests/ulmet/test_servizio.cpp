@@ -4,6 +4,7 @@
 #include "clsXML.h"
 #include "modClinora.h"
 #include "modUlmet.h"
+#include "modUlmetEsporta.h"
 #include "modUlmetImporta.h"
 
 #include <QDir>
@@ -316,6 +317,93 @@ TEST_F(ServizioTest, ADownloadedChartIsRebuiltByTheImport)
     EXPECT_EQ(valore(u"SELECT Vaccino || '|' || DataRichiamo FROM tblVaccinazioni WHERE IDPaziente=?"_s),
               u"Antinfluenzale|2021-10-10 00:00:00");
     EXPECT_EQ(valore(u"SELECT COUNT(*) FROM tblDiario WHERE IDPaziente=? AND IDPrestazione=9"_s), u"1");
+}
+
+// Every record of a chart document as "section/record: field=text|..." lines, in document order.
+QStringList Campi(const clsXML &doc)
+{
+    QStringList righe;
+    for (const auto &sezione : doc.RootNode().children()) {
+        for (const auto &record : sezione.children()) {
+            QStringList campi;
+            for (const auto &campo : record.children()) {
+                campi << QString::fromUtf8(campo.name()) + u'=' + clsXML::TestoNodo(campo);
+            }
+            righe << QString::fromUtf8(sezione.name()) + u'/' + QString::fromUtf8(record.name()) + u": "_s +
+                         campi.join(u'|');
+        }
+    }
+    return righe;
+}
+
+TEST_F(ServizioTest, AChartSentAndDownloadedAgainKeepsEveryExportedField)
+{
+    // A colleague's network archive: one changed row in every section, the catalogues of the owner.
+    const QString rete = m_cartella.filePath(u"rete.mdb"_s);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LANVERA_CLINORA_TEMPLATE), rete));
+    QFile::setPermissions(rete, QFile::ReadOwner | QFile::WriteOwner);
+    {
+        lanvera::dao::Database db;
+        ASSERT_TRUE(db.apri(rete));
+        for (const QString &sql :
+             {u"INSERT INTO Farmaci (ID, AIC, Farmaco, Classe) VALUES (1, '012345678', 'Tachipirina', 'C')"_s,
+              u"INSERT INTO tblAnagrafica (ID, Cognome, Nome) VALUES (1, 'Bianchi', 'Ugo')"_s,
+              u"INSERT INTO tblAllergie (IDPaziente, Nota, Intolleranza) VALUES (1, 'Nichel & cromo', -1)"_s,
+              u"INSERT INTO tblProblemi (IDPaziente, DataApertura, DataChiusura, CodiceICD9, Etichetta) VALUES "
+              "(1, '2020-05-04 00:00:00', '2021-01-02 00:00:00', '401.9', 'Ipertensione <lieve>')"_s,
+              u"INSERT INTO tblDiario (IDPaziente, Data, Diario, IDPrestazione, Ricetta) VALUES "
+              "(1, '2021-03-02 00:00:00', 'Tosse è secca', 1, 0), "
+              "(1, '2021-04-01 00:00:00', 'Ospedale di Forlì', 9, 0)"_s,
+              u"INSERT INTO tblPrescrizioni (IDPaziente, Data, IDFarmaco, Descrizione, [Quantità], Classe) "
+              "VALUES (1, '2021-05-01 00:00:00', 1, 'Tachipirina', 2, 'C')"_s,
+              u"INSERT INTO tblMonitorIpertensione (IDPaziente, Data, Minima, Massima, Frequenza, Aritmico) "
+              "VALUES (1, '2021-03-03 00:00:00', 85, 140, 72, -1)"_s,
+              u"INSERT INTO tblMonitorBMI (IDPaziente, Data, Peso, Altezza, crfVita) "
+              "VALUES (1, '2021-03-04 00:00:00', 62.5, 168, 80)"_s,
+              u"INSERT INTO tblVaccinazioni (IDPaziente, Data, DataRichiamo, Vaccino, Note) VALUES "
+              "(1, '2020-10-10 00:00:00', '2021-10-10 00:00:00', 'Antinfluenzale', 'Campagna 2020')"_s}) {
+            ASSERT_TRUE(db.esegui(sql)) << sql.toStdString() << db.ultimoErrore().testo().toStdString();
+        }
+    }
+    ArchivioHost sorgente;
+    ASSERT_TRUE(sorgente.apri(rete));
+    QString prima;
+    ASSERT_TRUE(CreaDatiCartella(sorgente, prima));
+    clsXML inviato;
+    ASSERT_TRUE(inviato.LoadXML(prima));
+
+    // To the service, into patient 4 whose chart was empty; then downloaded and imported afresh.
+    const QString dati = prima.mid(prima.indexOf(u"?>"_s) + 2).trimmed();
+    const auto salvato = Risposta(RichiestaSalvaPaziente({CFCollega, PasswordCollega, CFMedico}, u"4"_s, dati));
+    ASSERT_TRUE(EsitoOK(*salvato)) << TestoErroreUlmet(*salvato).toStdString();
+    const auto risposta = Risposta(RichiestaCaricaPaziente({CFCollega, PasswordCollega, CFMedico}, u"4"_s));
+    clsXML scaricato;
+    ASSERT_TRUE(scaricato.LoadXML(clsXML::Decodifica(VoceDati(risposta->GetNode(risposta->RootNode(), u"dati"_s)))));
+    const QString copia = m_cartella.filePath(u"ClinoraQUOR.mdb"_s);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(LANVERA_CLINORA_TEMPLATE), copia));
+    QFile::setPermissions(copia, QFile::ReadOwner | QFile::WriteOwner);
+    {
+        lanvera::dao::Database db;
+        ASSERT_TRUE(db.apri(copia));
+        ArchivioHost catalogo;
+        ASSERT_TRUE(catalogo.apri(m_archivio));
+        modClinora::ContestoClinora contesto(db, catalogo);
+        ASSERT_NE(modUlmetImporta::ImportaCartella(contesto, scaricato), 0) << contesto.MessaggioErrore.toStdString();
+        ASSERT_TRUE(db.esegui(u"INSERT INTO Farmaci (ID, AIC, Farmaco) VALUES (1, '012345678', 'Tachipirina')"_s));
+        for (const QString &t : {u"tblAllergie"_s, u"tblProblemi"_s, u"tblDiario"_s, u"tblPrescrizioni"_s,
+                                 u"tblMonitorIpertensione"_s, u"tblMonitorBMI"_s, u"tblVaccinazioni"_s}) {
+            ASSERT_TRUE(db.esegui(u"UPDATE %1 SET ToSend=0"_s.arg(t)));
+        }
+    }
+
+    // Exported again, the chart says what was sent, field by field.
+    ArchivioHost importato;
+    ASSERT_TRUE(importato.apri(copia));
+    QString dopo;
+    ASSERT_TRUE(CreaDatiCartella(importato, dopo));
+    clsXML ritornato;
+    ASSERT_TRUE(ritornato.LoadXML(dopo));
+    EXPECT_EQ(Campi(ritornato).join(u'\n').toStdString(), Campi(inviato).join(u'\n').toStdString());
 }
 
 } // namespace
