@@ -218,8 +218,8 @@ public:
         return true;
     }
 
-    // The same work done directly: fetch, decode, unzip, write, copy into a fresh archive; then pack
-    // the changed rows and store them.
+    // The same work done directly: fetch, decode, unzip, write, copy into a fresh archive with the
+    // doctor's own tables from his archive; then pack the changed rows and store them.
     bool floor()
     {
         AdminConnection admin;
@@ -260,7 +260,16 @@ public:
                 db.apri(rete);
                 QSqlQuery c(db.connessione());
                 c.exec(QStringLiteral("ATTACH DATABASE '%1' AS p").arg(pacchetto));
+                c.exec(QStringLiteral("ATTACH DATABASE '%1' AS h").arg(m_bianchi));
                 c.exec(QStringLiteral("BEGIN"));
+                // The doctor's own tables from his archive, as the host brings them.
+                for (const char *t : {"arcItems", "tblImpostazioni", "tblMacro", "tblMedico", "tblNote",
+                                      "tblSetupUtente", "tblSottomacro", "tblUtenti", "tblValoriImpostazioni",
+                                      "SOLE_tblConfig", "SOLE_tblIDPrestazione", "tblRicetteStampate",
+                                      "tblPrescrizioniRicetta"}) {
+                    c.exec(QStringLiteral("DELETE FROM main.[%1]").arg(QLatin1String(t)));
+                    c.exec(QStringLiteral("INSERT INTO main.[%1] SELECT * FROM h.[%1]").arg(QLatin1String(t)));
+                }
                 QSqlQuery tabelle(db.connessione());
                 tabelle.exec(QStringLiteral("SELECT name FROM p.sqlite_master WHERE type='table'"));
                 QStringList nomi;
@@ -272,6 +281,7 @@ public:
                 }
                 c.exec(QStringLiteral("COMMIT"));
                 c.exec(QStringLiteral("DETACH DATABASE p"));
+                c.exec(QStringLiteral("DETACH DATABASE h"));
             }
             apertura << double(t.nsecsElapsed()) / 1e6;
 
