@@ -1,27 +1,25 @@
 #include "Database.h"
 #include "PacchettoCartella.h"
+#include "PacchettoTest.h"
 #include "Recordset.h"
 #include "UnioneCartella.h"
-#include "clsBase64.h"
 #include "modArchivio.h"
 #include "modArchivioHost.h"
 
 #include <QElapsedTimer>
 #include <QFile>
-#include <QSet>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 
 #include <functional>
 #include <gtest/gtest.h>
 #include <iostream>
-#include <zip.h>
 
 using namespace Qt::StringLiterals;
 using lanvera::CreaGUID;
 using lanvera::dao::Database;
 using lanvera::dao::Recordset;
+using lanvera::test::Contenuto;
+using lanvera::test::TestoPacchetto;
 
 namespace {
 
@@ -29,6 +27,7 @@ const QString T0 = u"2024-01-10 10:00:00"_s;
 const QString T1 = u"2024-02-10 10:00:00"_s; // later than T0
 const QString Tprima = u"2023-12-01 08:00:00"_s;
 const QString Momento = u"tblAnagrafica2.DateUpdate"_s; // the one value every import moves
+const QString NonValido = u"pacchetto non valido: "_s;
 
 // A new archive from the host's empty template, opened.
 bool CreaArchivio(Database &db, const QString &percorso)
@@ -58,31 +57,14 @@ QVariant Valore(Database &db, const QString &sql, const QVariantList &valori = {
     return rs.apri(sql, Recordset::Tipo::SoloAvanti, valori) && !rs.eof() ? rs.valore(rs.campi().first()) : QVariant();
 }
 
-// Every row of every table, in storage order, but for the "table.column" values in `salta`.
-QString Contenuto(Database &db, const QSet<QString> &salta = {})
+QByteArray Leggi(const QString &file)
 {
-    QString testo;
-    QSqlQuery q(db.connessione());
-    for (const QString &tabella : db.tabelle()) {
-        testo += u"== "_s + tabella + u"\n"_s;
-        q.exec(u"SELECT * FROM [%1] ORDER BY _rowid_"_s.arg(tabella));
-        while (q.next()) {
-            for (int i = 0; i < q.record().count(); ++i) {
-                const bool nascosto = salta.contains(tabella + u"."_s + q.record().fieldName(i));
-                testo += (nascosto ? u"*"_s : q.value(i).isNull() ? u"<null>"_s : q.value(i).toString()) + u"|"_s;
-            }
-            testo += u"\n"_s;
-        }
-    }
-    return testo;
+    QFile f(file);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 } // namespace
 
-void PrintTo(const QString &testo, std::ostream *os)
-{
-    *os << testo.toStdString();
-}
 void PrintTo(const QVariant &valore, std::ostream *os)
 {
     *os << (valore.isNull() ? std::string("<null>") : valore.toString().toStdString());
@@ -147,18 +129,21 @@ protected:
     void CambiaLa(const QString &sql, const QVariantList &valori = {}) { EXPECT_TRUE(m_la.esegui(sql, valori)); }
     void CambiaQui(const QString &sql, const QVariantList &valori = {}) { EXPECT_TRUE(m_qui.esegui(sql, valori)); }
 
-    // The package of the patient there: all his rows, or (a colleague's changes) those not as sent.
-    Database &Pacchetto(bool soloCambiate = false, qint32 idPaziente = 0)
+    // The package of a patient (there, unless another archive is given): all his rows, or (a
+    // colleague's changes) those not as sent.
+    Database &Pacchetto(bool soloCambiate = false, qint32 idPaziente = 0, Database *origine = nullptr)
     {
+        Database &da = origine ? *origine : m_la;
         m_pacchetto.chiudi();
         const QString file = m_dir.filePath(u"Cartella%1.mdb"_s.arg(++m_pacchetti));
         EXPECT_TRUE(Database().crea(file, true));
-        for (const QString &t : TabelleCartella(m_la, {u"tblAnagrafica"_s})) {
+        for (const QString &t : TabelleCartella(da, {u"tblAnagrafica"_s})) {
             const QString chiave = t == u"tblAnagrafica"_s ? u"ID"_s : u"IDPaziente"_s;
-            CambiaLa(u"SELECT [%1].* INTO [%1] IN \"%2\" FROM [%1] WHERE %3=?%4"_s.arg(
-                         t, file, chiave, soloCambiate ? u" AND ToSend<>-1"_s : QString()),
-                     {idPaziente ? idPaziente : m_paziente});
+            EXPECT_TRUE(da.esegui(u"SELECT [%1].* INTO [%1] IN \"%2\" FROM [%1] WHERE %3=?%4"_s.arg(
+                                      t, file, chiave, soloCambiate ? u" AND ToSend<>-1"_s : QString()),
+                                  {idPaziente ? idPaziente : m_paziente}));
         }
+        da.staccaDestinazione();
         EXPECT_TRUE(m_pacchetto.apri(file));
         return m_pacchetto;
     }
@@ -175,21 +160,15 @@ protected:
     }
     qint32 NuovoID(const QString &chiave) const { return m_unione.NuovoID(chiave); }
 
-    // The patient there merged here as new, or again; his local ID.
-    qint32 PrimaImportazione()
-    {
-        clsPaziente paziente;
-        paziente.IDUpdate = m_idUpdate;
-        EXPECT_TRUE(ImportaCartella(paziente, Pacchetto())) << qPrintable(m_stato.messaggioErrore);
-        EXPECT_NE(paziente.ID, 0);
-        return paziente.ID;
-    }
-    bool Reimporta(qint32 idLocale)
+    // The patient there merged here as new, or again (`idLocale`); his local ID.
+    qint32 Importa(qint32 idLocale = 0)
     {
         clsPaziente paziente;
         paziente.ID = idLocale;
         paziente.IDUpdate = m_idUpdate;
-        return ImportaCartella(paziente, Pacchetto());
+        EXPECT_TRUE(ImportaCartella(paziente, Pacchetto())) << qPrintable(m_stato.messaggioErrore);
+        EXPECT_NE(paziente.ID, 0);
+        return paziente.ID;
     }
 
     // Here: a value, or a column of the row that carries the GUID of row `id` there.
@@ -218,22 +197,13 @@ protected:
     QStringList m_log;
 };
 
-class MergeRowsTest : public UnioneCartellaTest
-{};
-class MergeModificationsTest : public UnioneCartellaTest
-{};
-class WholeChartTest : public UnioneCartellaTest
-{};
-class SingleRowTableTest : public UnioneCartellaTest
-{};
-class ImportTransactionTest : public UnioneCartellaTest
-{};
-class MergeFaultsTest : public UnioneCartellaTest
-{};
-class PackageImportTest : public UnioneCartellaTest
-{};
-class MergePerformanceTest : public UnioneCartellaTest
-{};
+using MergeRowsTest = UnioneCartellaTest;
+using MergeModificationsTest = UnioneCartellaTest;
+using WholeChartTest = UnioneCartellaTest;
+using ImportTransactionTest = UnioneCartellaTest;
+using MergeFaultsTest = UnioneCartellaTest;
+using PackageImportTest = UnioneCartellaTest;
+using MergePerformanceTest = UnioneCartellaTest;
 
 // Packages from the network: a package database made by hand, zipped and encoded as the server
 // would hold it, merged through the engine's own entry points.
@@ -245,31 +215,16 @@ protected:
         UnioneCartellaTest::SetUp();
         m_altro = Qui(u"SELECT ID FROM tblAnagrafica WHERE Cognome='Altri'"_s).toInt();
         La(u"tblDiario"_s, {{u"Diario"_s, u"visita"_s}, {u"ToSend"_s, 0}});
-        m_qui_id = PrimaImportazione();
+        m_qui_id = Importa();
         m_prima = Contenuto(m_qui);
     }
 
     // The package as package text.
-    QString Testo(Database &pacchetto)
+    static QString Testo(Database &pacchetto)
     {
         const QString file = pacchetto.percorso();
         pacchetto.chiudi();
-        return Testo(file);
-    }
-    QString Testo(const QString &file)
-    {
-        const QString zip = file + u".zip"_s;
-        int codice = 0;
-        zip_t *archivio = zip_open(QFile::encodeName(zip).constData(), ZIP_CREATE | ZIP_TRUNCATE, &codice);
-        EXPECT_NE(archivio, nullptr);
-        EXPECT_GE(zip_file_add(archivio, "Cartella.mdb",
-                               zip_source_file(archivio, QFile::encodeName(file).constData(), 0, 0), 0),
-                  0);
-        EXPECT_EQ(zip_close(archivio), 0);
-        EXPECT_TRUE(clsBase64().EncodeFile(zip, file + u".b64"_s));
-        QFile b64(file + u".b64"_s);
-        EXPECT_TRUE(b64.open(QIODevice::ReadOnly));
-        return QString::fromLatin1(b64.readAll());
+        return TestoPacchetto(Leggi(file));
     }
     QString Testo(const std::function<void(Database &)> &cambia, bool soloCambiate = false)
     {
@@ -279,7 +234,7 @@ protected:
     }
 
     // The patient there, as the server files him.
-    clsPaziente Filato(qint32 id = 0)
+    static clsPaziente Filato(qint32 id = 0)
     {
         clsPaziente p;
         p.ID = id;
@@ -290,7 +245,8 @@ protected:
         return p;
     }
 
-    // Refused on both roads, in time, with this archive as it was; `motivo` begins the reason.
+    // Refused on both roads, in time, with no work file left and this archive as it was; `motivo`
+    // begins the reason after the name of the road.
     void Rifiutato(const QString &testo, const QString &motivo)
     {
         QElapsedTimer orologio;
@@ -298,16 +254,20 @@ protected:
         for (qint32 id : {0, m_qui_id}) {
             clsPaziente p = Filato(id);
             EXPECT_FALSE(m_unione.ImportaCartella(p, testo));
-            EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Cartella: pacchetto non valido: "_s + motivo))
+            EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Cartella: "_s + motivo))
                 << qPrintable(m_stato.messaggioErrore);
             EXPECT_EQ(p.ID, id);
         }
         EXPECT_FALSE(m_unione.ImportaModifiche(Filato(m_qui_id), u"Verdi Luca"_s, testo));
-        EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Modifiche: pacchetto non valido: "_s + motivo))
+        EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Modifiche: "_s + motivo))
             << qPrintable(m_stato.messaggioErrore);
         EXPECT_LT(orologio.elapsed(), 10000);
         EXPECT_EQ(Contenuto(m_qui), m_prima);
         EXPECT_EQ(Qui(u"PRAGMA integrity_check"_s), u"ok"_s);
+        for (const QString &f :
+             {PacchettoCartella::FileMdb(), PacchettoCartella::FileZip(), PacchettoCartella::FileB64()}) {
+            EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
+        }
     }
 
     qint32 m_altro = 0;
@@ -317,61 +277,53 @@ protected:
 
 // --- rows matched by GUID, the newer one wins ---------------------------------------------------
 
-TEST_F(MergeRowsTest, NewerPackageRowWinsAndKeepsTheLocalID)
+TEST_F(MergeRowsTest, NewerRowWinsOnEitherSideAndBrokenKeysArePutRight)
 {
     const qint32 diario = La(u"tblDiario"_s, {{u"Diario"_s, u"v1"_s}});
-    const qint32 qui = PrimaImportazione();
+    const qint32 ricetta = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}});
+    const qint32 qui = Importa();
     const QVariant idQui = Qui(u"tblDiario"_s, u"ID"_s, diario);
     EXPECT_NE(idQui.toInt(), diario);
 
+    // Equal stamps: the row is not written at all.
+    CambiaQui(u"UPDATE tblDiario SET Diario='qui', ToSend=0 WHERE GUID=?"_s, {GuidLa(u"tblDiario"_s, diario)});
+    Importa(qui);
+    EXPECT_EQ(Qui(u"tblDiario"_s, u"Diario"_s, diario), u"qui"_s);
+    EXPECT_EQ(Qui(u"tblDiario"_s, u"ToSend"_s, diario), 0);
+
+    // Equal stamps and a broken link, or the row under another patient: written again, keys right.
+    CambiaQui(u"UPDATE tblPrescrizioni SET IDDiario=0, Descrizione='x'"_s);
+    CambiaQui(u"UPDATE tblDiario SET IDPaziente=1 WHERE GUID=?"_s, {GuidLa(u"tblDiario"_s, diario)});
+    Importa(qui);
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, ricetta), idQui);
+    EXPECT_TRUE(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta).isNull());
+    EXPECT_EQ(Qui(u"tblDiario"_s, u"IDPaziente"_s, diario).toInt(), qui);
+
+    // Newer here: kept and still to be sent, even when only its broken key is put right.
+    CambiaQui(u"UPDATE tblPrescrizioni SET Descrizione='qui', LastUpdate=?, ToSend=0"_s, {T1});
+    CambiaLa(u"UPDATE tblPrescrizioni SET Descrizione='la'"_s);
+    for (const bool rotto : {false, true}) {
+        if (rotto) {
+            CambiaQui(u"UPDATE tblPrescrizioni SET IDDiario=NULL"_s);
+        }
+        Importa(qui);
+        EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta), u"qui"_s);
+        EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, ricetta), idQui);
+        EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"ToSend"_s, ricetta), 0);
+    }
+
+    // Newer there: written over the row, which keeps its local ID and patient.
     CambiaLa(u"UPDATE tblDiario SET Diario='v2', LastUpdate=?"_s, {T1});
-    ASSERT_TRUE(Reimporta(qui)) << qPrintable(m_stato.messaggioErrore);
+    Importa(qui);
     EXPECT_EQ(Qui(u"tblDiario"_s, u"Diario"_s, diario), u"v2"_s);
     EXPECT_EQ(Qui(u"tblDiario"_s, u"ID"_s, diario), idQui);
     EXPECT_EQ(Qui(u"tblDiario"_s, u"IDPaziente"_s, diario).toInt(), qui);
     EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblDiario WHERE IDPaziente=?"_s, {qui}).toInt(), 1);
 }
 
-TEST_F(MergeRowsTest, EqualStampsLeaveTheRowUnlessAKeyWouldChange)
+TEST_F(MergeRowsTest, NewParentsGetNewIDsTheirChildrenFollowAndOrphansGetZero)
 {
-    const qint32 diario = La(u"tblDiario"_s);
-    const qint32 ricetta = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}});
-    const qint32 qui = PrimaImportazione();
-
-    CambiaQui(u"UPDATE tblDiario SET Diario='qui', ToSend=0 WHERE GUID=?"_s, {GuidLa(u"tblDiario"_s, diario)});
-    ASSERT_TRUE(Reimporta(qui));
-    EXPECT_EQ(Qui(u"tblDiario"_s, u"Diario"_s, diario), u"qui"_s);
-    EXPECT_EQ(Qui(u"tblDiario"_s, u"ToSend"_s, diario), 0) << "not written at all";
-
-    // A broken link, or the row under another patient: written again with its keys put right.
-    CambiaQui(u"UPDATE tblPrescrizioni SET IDDiario=0, Descrizione='x'"_s);
-    CambiaQui(u"UPDATE tblDiario SET IDPaziente=1 WHERE GUID=?"_s, {GuidLa(u"tblDiario"_s, diario)});
-    ASSERT_TRUE(Reimporta(qui));
-    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, ricetta), Qui(u"tblDiario"_s, u"ID"_s, diario));
-    EXPECT_TRUE(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta).isNull());
-    EXPECT_EQ(Qui(u"tblDiario"_s, u"IDPaziente"_s, diario).toInt(), qui);
-}
-
-TEST_F(MergeRowsTest, NewerLocalRowIsKeptAndOnlyItsKeysArePutRight)
-{
-    const qint32 diario = La(u"tblDiario"_s);
-    const qint32 ricetta = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}});
-    const qint32 qui = PrimaImportazione();
-    CambiaQui(u"UPDATE tblPrescrizioni SET Descrizione='qui', LastUpdate=?, ToSend=0"_s, {T1});
-    CambiaLa(u"UPDATE tblPrescrizioni SET Descrizione='la'"_s);
-    ASSERT_TRUE(Reimporta(qui));
-    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta), u"qui"_s);
-
-    CambiaQui(u"UPDATE tblPrescrizioni SET IDDiario=NULL"_s);
-    ASSERT_TRUE(Reimporta(qui));
-    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, ricetta), Qui(u"tblDiario"_s, u"ID"_s, diario));
-    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta), u"qui"_s);
-    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"ToSend"_s, ricetta), 0) << "the local change is still to be sent";
-}
-
-TEST_F(MergeRowsTest, NewParentsGetNewIDsAndTheirChildrenFollowThem)
-{
-    const qint32 qui = PrimaImportazione();
+    const qint32 qui = Importa();
     const qint32 diario = La(u"tblDiario"_s);
     const qint32 ricetta = La(u"tblRicette"_s, {{u"IDDiario"_s, diario}});
     const qint32 farmaco = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}, {u"IDRicetta"_s, ricetta}});
@@ -379,7 +331,9 @@ TEST_F(MergeRowsTest, NewParentsGetNewIDsAndTheirChildrenFollowThem)
     const qint32 voce = La(u"DIABETE_tblStoricoItems"_s, {{u"IDStorico"_s, storico}});
     const qint32 primo = La(u"tblCertificatiINAIL"_s);
     const qint32 seguito = La(u"tblCertificatiINAIL"_s, {{u"IDCertificatoPadre"_s, primo}});
-    ASSERT_TRUE(Reimporta(qui)) << qPrintable(m_stato.messaggioErrore);
+    const qint32 senza = La(u"tblPrescrizioni"_s);
+    const qint32 orfana = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, 4242}});
+    Importa(qui);
 
     const QVariant diarioQui = Qui(u"tblDiario"_s, u"ID"_s, diario);
     ASSERT_FALSE(diarioQui.isNull());
@@ -392,16 +346,32 @@ TEST_F(MergeRowsTest, NewParentsGetNewIDsAndTheirChildrenFollowThem)
     EXPECT_TRUE(Qui(u"tblCertificatiINAIL"_s, u"IDCertificatoPadre"_s, primo).isNull());
     EXPECT_EQ(Qui(u"tblCertificatiINAIL"_s, u"IDCertificatoPadre"_s, seguito),
               Qui(u"tblCertificatiINAIL"_s, u"ID"_s, primo));
-}
-
-TEST_F(MergeRowsTest, ChildWhoseParentIsNullOrAbsentGetsZero)
-{
-    const qint32 senza = La(u"tblPrescrizioni"_s);
-    const qint32 orfana = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, 4242}});
-    PrimaImportazione();
+    // A child whose parent is Null or not in the package.
     EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, senza), 0);
     EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, orfana), 0);
     EXPECT_EQ(NuovoID(u"iddiario4242"_s), 0);
+}
+
+TEST_F(MergeRowsTest, SingleRowTablesMatchByPatientWithAnIdentityOfTheirOwn)
+{
+    const qint32 anamnesi = La(u"tblAnamnesi"_s, {{u"Anamnesi"_s, u"v1"_s}});
+    La(u"tblAnamnesi"_s, {{u"Anamnesi"_s, u"seconda"_s}});
+    const qint32 qui = Importa();
+    const QString sql = u"SELECT %1 FROM tblAnamnesi WHERE IDPaziente=?"_s;
+    EXPECT_EQ(Qui(sql.arg(u"Count(*)"_s), {qui}), 1) << "only the first package row";
+    EXPECT_EQ(Qui(sql.arg(u"Anamnesi"_s), {qui}), u"v1"_s);
+    const QString guid = Qui(sql.arg(u"GUID"_s), {qui}).toString();
+    EXPECT_EQ(guid.size(), 38);
+    EXPECT_NE(guid, GuidLa(u"tblAnamnesi"_s, anamnesi));
+
+    CambiaLa(u"UPDATE tblAnamnesi SET Anamnesi='v0', LastUpdate=? WHERE ID=?"_s, {Tprima, anamnesi});
+    Importa(qui);
+    EXPECT_EQ(Qui(sql.arg(u"Anamnesi"_s), {qui}), u"v1"_s) << "not newer: left";
+
+    CambiaLa(u"UPDATE tblAnamnesi SET Anamnesi='v2', LastUpdate=? WHERE ID=?"_s, {T1, anamnesi});
+    Importa(qui);
+    EXPECT_EQ(Qui(sql.arg(u"Anamnesi"_s), {qui}), u"v2"_s);
+    EXPECT_EQ(Qui(sql.arg(u"GUID"_s), {qui}), guid) << "the GUID is never copied";
 }
 
 // --- a colleague's modifications ----------------------------------------------------------------
@@ -411,13 +381,18 @@ TEST_F(MergeModificationsTest, OnlyChangedRowsAreTakenWithTheColleaguesNameAndOu
     const qint32 a = La(u"tblAllergie"_s, {{u"Nota"_s, u"a"_s}});
     const qint32 b = La(u"tblAllergie"_s, {{u"Nota"_s, u"b"_s}});
     const qint32 c = La(u"tblAllergie"_s, {{u"Nota"_s, u"c"_s}});
-    const qint32 qui = PrimaImportazione();
+    const qint32 diario = La(u"tblDiario"_s);
+    const qint32 ricetta = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}});
+    const qint32 qui = Importa();
     CambiaQui(u"UPDATE tblAllergie SET ToSend=0 WHERE GUID=?"_s, {GuidLa(u"tblAllergie"_s, b)});
 
-    // The colleague changes a and b (ToSend 0), c carries another mark, and he adds d.
+    // The colleague changes a, b and a prescription whose diary row stays behind (ToSend 0), c
+    // carries another mark, and he adds d and a prescription of that diary row.
     CambiaLa(u"UPDATE tblAllergie SET Nota=Nota||'+', LastUpdate=?, ToSend=0, ModificatoDa='io'"_s, {T1});
     CambiaLa(u"UPDATE tblAllergie SET ToSend=1 WHERE ID=?"_s, {c});
     const qint32 d = La(u"tblAllergie"_s, {{u"ToSend"_s, 0}});
+    CambiaLa(u"UPDATE tblPrescrizioni SET Descrizione='nuova', LastUpdate=?, ToSend=0"_s, {T1});
+    const qint32 nuova = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}, {u"ToSend"_s, 0}});
     CambiaLa(u"UPDATE tblAnagrafica SET Note='dal collega', LastUpdate=?, ToSend=0"_s, {T1});
     ASSERT_TRUE(ImportaModifiche(qui, Pacchetto(true))) << qPrintable(m_stato.messaggioErrore);
 
@@ -429,38 +404,33 @@ TEST_F(MergeModificationsTest, OnlyChangedRowsAreTakenWithTheColleaguesNameAndOu
     EXPECT_EQ(Qui(u"tblAllergie"_s, u"IDPaziente"_s, d), qui);
     EXPECT_EQ(Qui(u"tblAllergie"_s, u"ModificatoDa"_s, d), u"Verdi Luca"_s);
     EXPECT_EQ(Qui(u"tblAllergie"_s, u"ToSend"_s, d), 0) << "a new row is this archive's change to send";
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta), u"nuova"_s);
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, ricetta), Qui(u"tblDiario"_s, u"ID"_s, diario));
+    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, nuova), 0) << "a new row's untravelled parent is unknown";
 
     EXPECT_TRUE(Qui(u"SELECT Note FROM tblAnagrafica WHERE ID=?"_s, {qui}).isNull()) << "the patient is not merged";
     EXPECT_EQ(Qui(u"SELECT TagStato FROM tblAnagrafica2 WHERE IDPaziente=?"_s, {qui}), 1);
     EXPECT_FALSE(Qui(u"SELECT DateUpdate FROM tblAnagrafica2 WHERE IDPaziente=?"_s, {qui}).isNull());
 }
 
-TEST_F(MergeModificationsTest, ChangedChildWhoseParentDidNotTravelKeepsItsLink)
-{
-    const qint32 diario = La(u"tblDiario"_s);
-    const qint32 ricetta = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}});
-    const qint32 qui = PrimaImportazione();
-    const QVariant diarioQui = Qui(u"tblDiario"_s, u"ID"_s, diario);
-
-    CambiaLa(u"UPDATE tblPrescrizioni SET Descrizione='nuova', LastUpdate=?, ToSend=0"_s, {T1});
-    const qint32 nuova = La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diario}, {u"ToSend"_s, 0}});
-    ASSERT_TRUE(ImportaModifiche(qui, Pacchetto(true)));
-    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"Descrizione"_s, ricetta), u"nuova"_s);
-    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, ricetta), diarioQui);
-    EXPECT_EQ(Qui(u"tblPrescrizioni"_s, u"IDDiario"_s, nuova), 0) << "a new row's untravelled parent is unknown";
-}
-
 // --- a whole chart --------------------------------------------------------------------------------
 
-TEST_F(WholeChartTest, EveryRowWrittenIsMarkedAsSentAndThePatientStamped)
+TEST_F(WholeChartTest, ANewPatientAndEveryRowArriveAsSentAndStamped)
 {
     for (int i = 0; i < 3; ++i) {
         La(u"tblDiario"_s, {{u"ToSend"_s, 0}, {u"ModificatoDa"_s, u"Rossi"_s}});
     }
-    const qint32 qui = PrimaImportazione();
+    const qint32 qui = Importa();
     EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblDiario WHERE IDPaziente=? AND ToSend=-1 AND ModificatoDa='Rossi'"_s, {qui}),
               3);
     EXPECT_EQ(Qui(u"SELECT IDUpdate FROM QUOR_tblUpdate WHERE IDPaziente=?"_s, {qui}), m_idUpdate);
+    EXPECT_EQ(Qui(u"SELECT GUID||'|'||Cognome||'|'||ToSend||'|'||ToRepl||'|'||Coalesce(ModificatoDa, '') FROM "
+                  "tblAnagrafica WHERE ID=?"_s,
+                  {qui}),
+              QString(GuidLa(u"tblAnagrafica"_s, m_paziente) + u"|Bianchi|-1|0|"_s));
+    EXPECT_FALSE(Qui(u"SELECT LastInsert FROM tblAnagrafica WHERE ID=?"_s, {qui}).isNull());
+    EXPECT_GT(Qui(u"SELECT LastUpdate FROM tblAnagrafica WHERE ID=?"_s, {qui}).toString(), T0);
+    EXPECT_EQ(Qui(u"SELECT TagStato FROM tblAnagrafica2 WHERE IDPaziente=?"_s, {qui}), 0);
     EXPECT_FALSE(Qui(u"SELECT DateUpdate FROM tblAnagrafica2 WHERE IDPaziente=?"_s, {qui}).isNull());
 }
 
@@ -469,42 +439,18 @@ TEST_F(WholeChartTest, MoreLocalRowsThanThePackageAsksForAResend)
     const qint32 primo = La(u"tblCertificatiINAIL"_s);
     La(u"tblCertificatiINAIL"_s, {{u"IDCertificatoPadre"_s, primo}});
     La(u"tblProblemi"_s);
-    const qint32 qui = PrimaImportazione();
+    const qint32 qui = Importa();
     EXPECT_FALSE(m_stato.reinviaCartella) << "equal counts, each certificate half against its own rows";
 
     La(u"tblProblemi"_s, {{u"GUID"_s, QVariant()}});
     Riga(m_qui, u"tblProblemi"_s, {{u"IDPaziente"_s, 1}});
-    ASSERT_TRUE(Reimporta(qui));
+    Importa(qui);
     EXPECT_FALSE(m_stato.reinviaCartella) << "fewer here than in the package; other patients do not count";
 
     Riga(m_qui, u"tblProblemi"_s, {{u"IDPaziente"_s, qui}});
     Riga(m_qui, u"tblProblemi"_s, {{u"IDPaziente"_s, qui}});
-    ASSERT_TRUE(Reimporta(qui));
+    Importa(qui);
     EXPECT_TRUE(m_stato.reinviaCartella) << "three here, two in the package";
-}
-
-// --- single-row tables ----------------------------------------------------------------------------
-
-TEST_F(SingleRowTableTest, MatchedByPatientWithAnIdentityOfItsOwn)
-{
-    const qint32 anamnesi = La(u"tblAnamnesi"_s, {{u"Anamnesi"_s, u"v1"_s}});
-    La(u"tblAnamnesi"_s, {{u"Anamnesi"_s, u"seconda"_s}});
-    const qint32 qui = PrimaImportazione();
-    const QString sql = u"SELECT %1 FROM tblAnamnesi WHERE IDPaziente=?"_s;
-    EXPECT_EQ(Qui(sql.arg(u"Count(*)"_s), {qui}), 1) << "only the first package row";
-    EXPECT_EQ(Qui(sql.arg(u"Anamnesi"_s), {qui}), u"v1"_s);
-    const QString guid = Qui(sql.arg(u"GUID"_s), {qui}).toString();
-    EXPECT_EQ(guid.size(), 38);
-    EXPECT_NE(guid, GuidLa(u"tblAnamnesi"_s, anamnesi));
-
-    CambiaLa(u"UPDATE tblAnamnesi SET Anamnesi='v0', LastUpdate=? WHERE ID=?"_s, {Tprima, anamnesi});
-    ASSERT_TRUE(Reimporta(qui));
-    EXPECT_EQ(Qui(sql.arg(u"Anamnesi"_s), {qui}), u"v1"_s) << "not newer: left";
-
-    CambiaLa(u"UPDATE tblAnamnesi SET Anamnesi='v2', LastUpdate=? WHERE ID=?"_s, {T1, anamnesi});
-    ASSERT_TRUE(Reimporta(qui));
-    EXPECT_EQ(Qui(sql.arg(u"Anamnesi"_s), {qui}), u"v2"_s);
-    EXPECT_EQ(Qui(sql.arg(u"GUID"_s), {qui}), guid) << "the GUID is never copied";
 }
 
 // --- the patient's own row, for a patient new here ------------------------------------------------
@@ -517,88 +463,72 @@ protected:
     {
         return Paziente(m_qui, cognome, nome, cf, GuidLa(u"tblAnagrafica"_s, m_paziente), aggiornato);
     }
-    qint32 Importa()
-    {
-        clsPaziente paziente;
-        EXPECT_TRUE(ImportaCartella(paziente, Pacchetto())) << qPrintable(m_stato.messaggioErrore);
-        return paziente.ID;
-    }
     QVariant Di(qint32 id, const QString &colonna)
     {
         return Qui(u"SELECT [%1] FROM tblAnagrafica WHERE ID=?"_s.arg(colonna), {id});
     }
 };
 
-TEST_F(PatientIdentityTest, NewPatientIsAddedAsSent)
+TEST_F(PatientIdentityTest, ALocalPatientUnderTheGuidIsHimByNameOrCodeElseGetsANewIdentityOrClashes)
 {
-    const qint32 id = Importa();
-    EXPECT_EQ(Di(id, u"GUID"_s), GuidLa(u"tblAnagrafica"_s, m_paziente));
-    EXPECT_EQ(Di(id, u"Cognome"_s), u"Bianchi"_s);
-    EXPECT_EQ(Di(id, u"ToSend"_s), -1);
-    EXPECT_EQ(Di(id, u"ToRepl"_s), 0);
-    EXPECT_EQ(Di(id, u"ModificatoDa"_s), QString());
-    EXPECT_FALSE(Di(id, u"LastInsert"_s).isNull());
-    EXPECT_GT(Di(id, u"LastUpdate"_s).toString(), T0);
-    EXPECT_EQ(Qui(u"SELECT TagStato FROM tblAnagrafica2 WHERE IDPaziente=?"_s, {id}), 0);
-}
-
-TEST_F(PatientIdentityTest, SameNameIsTheLocalPatientWhenHisCodeIsEmptyOrThePackageIsNewer)
-{
-    const qint32 senzaCF = Locale(u" bianchi"_s, u"ANNA "_s, QString(), T1);
-    EXPECT_EQ(Importa(), senzaCF);
-    EXPECT_EQ(Di(senzaCF, u"CodiceFiscale"_s), u"BNCNNA80A41H501X"_s);
-
-    CambiaQui(u"DELETE FROM tblAnagrafica WHERE ID=?"_s, {senzaCF});
-    const qint32 vecchio = Locale(u"Bianchi"_s, u"Anna"_s, u"ALTRO"_s, Tprima);
-    EXPECT_EQ(Importa(), vecchio);
-    EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblAnagrafica"_s), 2);
-}
-
-TEST_F(PatientIdentityTest, OtherNameWithTheSameCodeIsTheLocalPatientWhenThePackageIsNewer)
-{
-    const qint32 locale = Locale(u"Bianchi-Neri"_s, u"Anna"_s, u"bncnna80a41h501x "_s, Tprima);
-    EXPECT_EQ(Importa(), locale);
-    EXPECT_EQ(Di(locale, u"Cognome"_s), u"Bianchi"_s);
-}
-
-TEST_F(PatientIdentityTest, OtherNameAndOtherCodeGivesTheLocalPatientANewIdentity)
-{
-    const qint32 locale = Locale(u"Neri"_s, u"Carla"_s, u"NRECRL"_s, T1);
-    const qint32 id = Importa();
-    EXPECT_NE(id, locale);
-    EXPECT_EQ(Di(id, u"GUID"_s), GuidLa(u"tblAnagrafica"_s, m_paziente));
-    EXPECT_EQ(Di(locale, u"GUID"_s).toString().size(), 38);
-    EXPECT_NE(Di(locale, u"GUID"_s), Di(id, u"GUID"_s));
-    EXPECT_EQ(Di(locale, u"Cognome"_s), u"Neri"_s);
-}
-
-TEST_F(PatientIdentityTest, ClashStopsWithTheIdentityErrorAndChangesNothing)
-{
-    for (const QString &cognome : {u"Bianchi"_s, u"Rossi"_s}) { // same name not newer; same code not newer
+    enum Esito
+    {
+        Stesso,  // the package's patient is the local one
+        Nuovo,   // added beside him
+        Scontro, // refused
+    };
+    const QString guid = GuidLa(u"tblAnagrafica"_s, m_paziente);
+    const struct
+    {
+        const char *caso;
+        QString cognome, nome, cf, aggiornato;
+        Esito esito;
+        QString colonna = {};   // a column of the local patient afterwards,
+        QVariant valore = {};   // and its value
+        bool senzaGuid = false; // the package's patient has an empty GUID
+    } casi[] = {
+        {"same name, no code here", u" bianchi"_s, u"ANNA "_s, QString(), T1, Stesso, u"CodiceFiscale"_s,
+         u"BNCNNA80A41H501X"_s},
+        {"same name, package newer", u"Bianchi"_s, u"Anna"_s, u"ALTRO"_s, Tprima, Stesso},
+        {"same code, package newer", u"Bianchi-Neri"_s, u"Anna"_s, u"bncnna80a41h501x "_s, Tprima, Stesso, u"Cognome"_s,
+         u"Bianchi"_s},
+        {"other name and code", u"Neri"_s, u"Carla"_s, u"NRECRL"_s, T1, Nuovo, u"Cognome"_s, u"Neri"_s},
+        {"no GUID in the package", u"Bianchi"_s, u"Anna"_s, u"BNCNNA80A41H501X"_s, T1, Nuovo, u"GUID"_s, QString(),
+         true},
+        {"same name, not newer", u"Bianchi"_s, u"Anna"_s, u"BNCNNA80A41H501X"_s, T1, Scontro},
+        {"same code, not newer", u"Rossi"_s, u"Anna"_s, u"BNCNNA80A41H501X"_s, T1, Scontro},
+    };
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.caso);
         CambiaQui(u"DELETE FROM tblAnagrafica WHERE Cognome<>'Altri'"_s);
-        Locale(cognome, u"Anna"_s, u"BNCNNA80A41H501X"_s, T1);
+        CambiaLa(u"UPDATE tblAnagrafica SET GUID=?"_s, {c.senzaGuid ? QString() : guid});
+        const qint32 locale = Locale(c.cognome, c.nome, c.cf, c.aggiornato);
         const QString prima = Contenuto(m_qui);
         clsPaziente paziente;
-        EXPECT_FALSE(ImportaCartella(paziente, Pacchetto()));
-        EXPECT_EQ(paziente.ID, 0);
-        EXPECT_EQ(m_stato.messaggioErrore, u"Importa Cartella: Errore 513 Chiave Cognome+Nome+CF diversa:\r\n"
-                                           "Paziente su server: Bianchi Anna - BNCNNA80A41H501X\r\n"
-                                           "Paziente in locale: "_s +
-                                               cognome +
-                                               u" Anna - BNCNNA80A41H501X\r\n"
-                                               "Correggere manualmente i dati anagrafici"_s);
-        EXPECT_EQ(Contenuto(m_qui), prima);
+        EXPECT_EQ(ImportaCartella(paziente, Pacchetto()), c.esito != Scontro) << qPrintable(m_stato.messaggioErrore);
+        if (c.esito == Scontro) {
+            EXPECT_EQ(paziente.ID, 0);
+            EXPECT_EQ(m_stato.messaggioErrore,
+                      u"Importa Cartella: Errore 513 Chiave Cognome+Nome+CF diversa:\r\nPaziente su server: Bianchi "
+                      "Anna - BNCNNA80A41H501X\r\nPaziente in locale: %1 Anna - BNCNNA80A41H501X\r\nCorreggere "
+                      "manualmente i dati anagrafici"_s.arg(c.cognome));
+            EXPECT_EQ(Contenuto(m_qui), prima);
+            continue;
+        }
+        EXPECT_EQ(paziente.ID == locale, c.esito == Stesso);
+        EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblAnagrafica"_s), c.esito == Stesso ? 2 : 3);
+        if (!c.colonna.isEmpty()) {
+            EXPECT_EQ(Di(locale, c.colonna), c.valore);
+        }
+        if (c.esito == Nuovo) { // with a GUID of his own, the package's when it has one
+            EXPECT_EQ(Di(paziente.ID, u"GUID"_s).toString().size(), 38);
+            EXPECT_NE(Di(locale, u"GUID"_s), Di(paziente.ID, u"GUID"_s));
+            if (!c.senzaGuid) {
+                EXPECT_EQ(Di(paziente.ID, u"GUID"_s), guid);
+                EXPECT_EQ(Di(locale, u"GUID"_s).toString().size(), 38);
+            }
+        }
     }
-}
-
-TEST_F(PatientIdentityTest, PackagePatientWithoutGuidMatchesNobody)
-{
-    CambiaLa(u"UPDATE tblAnagrafica SET GUID=''"_s);
-    const qint32 vuoto = Locale(u"Bianchi"_s, u"Anna"_s, u"BNCNNA80A41H501X"_s, T1);
-    const qint32 id = Importa();
-    EXPECT_NE(id, vuoto);
-    EXPECT_EQ(Di(id, u"GUID"_s).toString().size(), 38);
-    EXPECT_EQ(Di(vuoto, u"GUID"_s), QString());
 }
 
 // --- one transaction per import -------------------------------------------------------------------
@@ -626,7 +556,7 @@ TEST_F(ImportTransactionTest, CancelDuringTheMergeRollsEverythingBack)
 TEST_F(ImportTransactionTest, FailureInALaterTableUndoesTheEarlierOnes)
 {
     La(u"tblDiario"_s);
-    const qint32 qui = PrimaImportazione();
+    const qint32 qui = Importa();
     CambiaLa(u"UPDATE tblDiario SET Diario='nuovo', LastUpdate=?"_s, {T1});
     La(u"SOLE_tblConsenso"_s);
     CambiaQui(
@@ -649,16 +579,16 @@ TEST_F(ImportTransactionTest, ImportingTheSamePackageTwiceChangesNothingTheSecon
     }
     La(u"tblAppunti"_s);
     La(u"tblAnamnesi"_s);
-    const qint32 qui = PrimaImportazione();
+    const qint32 qui = Importa();
     const QString prima = Contenuto(m_qui, {Momento});
-    ASSERT_TRUE(Reimporta(qui));
+    Importa(qui);
     EXPECT_EQ(Contenuto(m_qui, {Momento}), prima);
 
     CambiaLa(u"UPDATE tblDiario SET Diario='dopo', LastUpdate=?"_s, {T1});
-    ASSERT_TRUE(Reimporta(qui));
+    Importa(qui);
     const QString dopo = Contenuto(m_qui, {Momento});
     EXPECT_NE(dopo, prima);
-    ASSERT_TRUE(Reimporta(qui));
+    Importa(qui);
     EXPECT_EQ(Contenuto(m_qui, {Momento}), dopo);
 }
 
@@ -669,44 +599,43 @@ TEST_F(MergeFaultsTest, ColumnsThatDifferAreLeftAloneOnBothSides)
     CambiaQui(u"ALTER TABLE tblAllergie ADD COLUMN SoloQui TEXT DEFAULT 'resta'"_s);
     CambiaLa(u"ALTER TABLE tblAllergie ADD COLUMN SoloLa TEXT"_s);
     const qint32 a = La(u"tblAllergie"_s, {{u"SoloLa"_s, u"x"_s}, {u"Nota"_s, u"n"_s}});
-    const qint32 qui = PrimaImportazione();
+    const qint32 qui = Importa();
     EXPECT_EQ(Qui(u"tblAllergie"_s, u"Nota"_s, a), u"n"_s);
     EXPECT_EQ(Qui(u"tblAllergie"_s, u"SoloQui"_s, a), u"resta"_s);
 
     CambiaQui(u"UPDATE tblAllergie SET SoloQui='mia'"_s);
     CambiaLa(u"UPDATE tblAllergie SET Nota='n2', SoloLa='y', LastUpdate=?"_s, {T1});
-    ASSERT_TRUE(Reimporta(qui)) << qPrintable(m_stato.messaggioErrore);
+    Importa(qui);
     EXPECT_EQ(Qui(u"tblAllergie"_s, u"Nota"_s, a), u"n2"_s);
     EXPECT_EQ(Qui(u"tblAllergie"_s, u"SoloQui"_s, a), u"mia"_s);
 }
 
-TEST_F(MergeFaultsTest, RowsWithoutIdentityMatchNothingAndAreNotAdded)
+TEST_F(MergeFaultsTest, RowsAndTablesWithoutIdentityAreNeitherMatchedNorAdded)
 {
-    const qint32 qui = PrimaImportazione();
-    for (const QVariant &guid : {QVariant(), QVariant(QString())}) {
-        Riga(m_qui, u"tblAllergie"_s, {{u"IDPaziente"_s, qui}, {u"GUID"_s, guid}, {u"Nota"_s, u"qui"_s}});
-    }
-    for (const QVariant &guid : {QVariant(), QVariant(QString()), QVariant(u"  "_s)}) {
-        La(u"tblAllergie"_s, {{u"GUID"_s, guid}, {u"Nota"_s, u"dal pacchetto"_s}, {u"LastUpdate"_s, T1}});
-    }
-    const QString prima = Contenuto(m_qui, {Momento});
-    ASSERT_TRUE(Reimporta(qui));
-    EXPECT_EQ(Contenuto(m_qui, {Momento}), prima);
-}
-
-TEST_F(MergeFaultsTest, TablesWithoutGuidOrPatientAreSkipped)
-{
+    // Tables without GUID there or without the patient here are skipped.
     CambiaLa(u"ALTER TABLE tblAllergie RENAME COLUMN GUID TO Identita"_s);
     La(u"tblAllergie"_s, {{u"Identita"_s, CreaGUID()}});
     CambiaQui(u"ALTER TABLE tblAppunti RENAME COLUMN IDPaziente TO Paz"_s);
     La(u"tblAppunti"_s);
-    const qint32 qui = PrimaImportazione();
+    const qint32 qui = Importa();
     EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblAllergie WHERE IDPaziente=?"_s, {qui}), 0);
     EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblAppunti"_s), 0);
+
+    // Rows with a Null, empty or blank GUID on either side.
+    for (const QVariant &guid : {QVariant(), QVariant(QString())}) {
+        Riga(m_qui, u"tblDiario"_s, {{u"IDPaziente"_s, qui}, {u"GUID"_s, guid}, {u"Diario"_s, u"qui"_s}});
+    }
+    for (const QVariant &guid : {QVariant(), QVariant(QString()), QVariant(u"  "_s)}) {
+        La(u"tblDiario"_s, {{u"GUID"_s, guid}, {u"Diario"_s, u"dal pacchetto"_s}, {u"LastUpdate"_s, T1}});
+    }
+    const QString prima = Contenuto(m_qui, {Momento});
+    Importa(qui);
+    EXPECT_EQ(Contenuto(m_qui, {Momento}), prima);
 }
 
-TEST_F(MergeFaultsTest, PackageWithoutThePatientOfANewPatientFails)
+TEST_F(MergeFaultsTest, APackageWithoutThePatientOrChangesForAnAbsentOneFail)
 {
+    La(u"tblAllergie"_s, {{u"ToSend"_s, 0}});
     const QString prima = Contenuto(m_qui);
     clsPaziente paziente;
     EXPECT_FALSE(ImportaCartella(paziente, Pacchetto(false, 4711)));
@@ -717,13 +646,7 @@ TEST_F(MergeFaultsTest, PackageWithoutThePatientOfANewPatientFails)
     EXPECT_FALSE(ImportaCartella(paziente, senzaTabella));
     EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Cartella: Errore 514 "_s));
     EXPECT_EQ(paziente.ID, 0);
-    EXPECT_EQ(Contenuto(m_qui), prima);
-}
 
-TEST_F(MergeFaultsTest, ChangesForAPatientThatIsNotHereFail)
-{
-    La(u"tblAllergie"_s, {{u"ToSend"_s, 0}});
-    const QString prima = Contenuto(m_qui);
     EXPECT_FALSE(ImportaModifiche(999, Pacchetto(true)));
     EXPECT_EQ(m_stato.messaggioErrore, u"Importa Modifiche: Errore 515 Il paziente 999 non è presente nell'archivio"_s);
     EXPECT_EQ(Contenuto(m_qui), prima);
@@ -754,35 +677,6 @@ TEST_F(PackageImportTest, ChartAndChangesArriveAsPackageText)
     ASSERT_TRUE(m_unione.ImportaModifiche(paziente, u"Verdi Luca"_s, impacchetta()));
     EXPECT_EQ(m_log, QStringList{u"Aggiorno cartella di Bianchi Anna"_s});
     EXPECT_EQ(Qui(u"SELECT Diario FROM tblDiario WHERE IDPaziente=?"_s, {paziente.ID}), u"cambiato"_s);
-}
-
-TEST_F(PackageImportTest, TextThatIsNoPackageFailsAndLeavesNothingBehind)
-{
-    // A well-formed zip whose one entry is not a database.
-    const QString zip = m_dir.filePath(u"Falso.zip"_s);
-    int codice = 0;
-    zip_t *archivio = zip_open(QFile::encodeName(zip).constData(), ZIP_CREATE | ZIP_EXCL, &codice);
-    ASSERT_NE(archivio, nullptr);
-    static const char testo[] = "questo non e' un database, solo del testo qualunque";
-    ASSERT_GE(zip_file_add(archivio, "Cartella.mdb", zip_source_buffer(archivio, testo, sizeof testo, 0), 0), 0);
-    ASSERT_EQ(zip_close(archivio), 0);
-    QFile file(zip);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    QString falso;
-    clsBase64().Base64EncoderString(file.readAll(), falso);
-
-    const QString prima = Contenuto(m_qui);
-    clsPaziente paziente;
-    EXPECT_FALSE(m_unione.ImportaCartella(paziente, falso));
-    EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Cartella: Errore 26 "_s))
-        << qPrintable(m_stato.messaggioErrore);
-    EXPECT_FALSE(m_unione.ImportaModifiche(paziente, u"Verdi Luca"_s, u"bm9uIMOoIHVuIHBhY2NoZXR0bw=="_s));
-    EXPECT_TRUE(m_stato.messaggioErrore.startsWith(u"Importa Modifiche: Errore UNZIP "_s));
-    EXPECT_EQ(Contenuto(m_qui), prima);
-    for (const QString &f :
-         {PacchettoCartella::FileMdb(), PacchettoCartella::FileZip(), PacchettoCartella::FileB64()}) {
-        EXPECT_FALSE(QFile::exists(f)) << qPrintable(f);
-    }
 }
 
 // --- how long a chart of 2,000 rows takes ---------------------------------------------------------
@@ -902,7 +796,7 @@ TEST_F(UntrustedPackageTest, DatabasesThatAreNotStoredRowsAreRefusedBeforeAnythi
                           EXPECT_TRUE(db.esegui(sql)) << qPrintable(db.ultimoErrore().testo());
                       }
                   }),
-                  c.motivo);
+                  NonValido + c.motivo);
     }
 }
 
@@ -916,9 +810,9 @@ TEST_F(UntrustedPackageTest, EmptyLyingAndDamagedFilesAreRefused)
         EXPECT_TRUE(f.open(QIODevice::ReadWrite));
         cambia(f);
         f.close();
-        return Testo(file);
+        return TestoPacchetto(Leggi(file));
     };
-    Rifiutato(conFile([](QFile &f) { f.resize(0); }), u"il database è vuoto"_s);
+    Rifiutato(conFile([](QFile &f) { f.resize(0); }), NonValido + u"il database è vuoto"_s);
     // The header claims a million pages (and is trusted: its change counter matches).
     Rifiutato(conFile([](QFile &f) {
                   f.seek(24);
@@ -928,17 +822,14 @@ TEST_F(UntrustedPackageTest, EmptyLyingAndDamagedFilesAreRefused)
                   f.seek(92);
                   f.write(contatore);
               }),
-              u"dimensione non coerente: 1000000 pagine da 4096 byte in un file di "_s);
-    const QString danneggiato = conFile([](QFile &f) {
-        f.seek(f.size() - 4096); // the header of the last table's page
-        f.write(QByteArray(8, '\xff'));
-    });
-    clsPaziente p = Filato(m_qui_id);
-    EXPECT_FALSE(m_unione.ImportaCartella(p, danneggiato));
-    EXPECT_TRUE(m_stato.messaggioErrore.startsWith(
-        u"Importa Cartella: pacchetto non valido: verifica della struttura non superata: "_s))
-        << qPrintable(m_stato.messaggioErrore);
-    EXPECT_EQ(Contenuto(m_qui), m_prima);
+              NonValido + u"dimensione non coerente: 1000000 pagine da 4096 byte in un file di "_s);
+    Rifiutato(conFile([](QFile &f) {
+                  f.seek(f.size() - 4096); // the header of the last table's page
+                  f.write(QByteArray(8, '\xff'));
+              }),
+              NonValido + u"verifica della struttura non superata: "_s);
+    Rifiutato(TestoPacchetto("questo non e' un database, solo del testo qualunque"), u"Errore 26 "_s);
+    Rifiutato(u"bm9uIMOoIHVuIHBhY2NoZXR0bw=="_s, u"Errore UNZIP "_s); // Base64, but of no zip
 }
 
 TEST_F(UntrustedPackageTest, ChangesReachingIntoAnotherPatientAreRefusedWhole)
@@ -1046,19 +937,7 @@ TEST_F(UntrustedPackageTest, TheOwnChartComingBackUnchangedIsRecognisedAsSent)
     // its local commit leaves it.
     CambiaQui(u"UPDATE tblDiario SET ToSend=0 WHERE IDPaziente=?"_s, {m_qui_id});
     CambiaQui(u"UPDATE tblAnagrafica SET ToSend=0 WHERE ID=?"_s, {m_qui_id});
-    auto proprio = [this] {
-        const QString file = m_dir.filePath(u"Proprio%1.mdb"_s.arg(++m_pacchetti));
-        EXPECT_TRUE(Database().crea(file, true));
-        for (const QString &t : TabelleCartella(m_qui, {u"tblAnagrafica"_s})) {
-            const QString chiave = t == u"tblAnagrafica"_s ? u"ID"_s : u"IDPaziente"_s;
-            CambiaQui(u"SELECT [%1].* INTO [%1] IN \"%2\" FROM [%1] WHERE %3=?"_s.arg(t, file, chiave), {m_qui_id});
-        }
-        m_qui.staccaDestinazione();
-        Database db;
-        EXPECT_TRUE(db.apri(file));
-        return Testo(db);
-    };
-    const QString uguale = proprio();
+    const QString uguale = Testo(Pacchetto(false, m_qui_id, &m_qui));
     clsPaziente p = Filato(m_qui_id);
     ASSERT_TRUE(m_unione.ImportaCartella(p, uguale)) << qPrintable(m_stato.messaggioErrore);
     EXPECT_TRUE(m_stato.cartellaComeInviata);
