@@ -202,7 +202,7 @@ protected:
 
 } // namespace
 
-TEST_F(Rimuovi, RowsFollowTheListAndNoRowDisablesTheButtons)
+TEST_F(Rimuovi, RowsFollowTheListNoRowDisablesTheButtonsSelectAllAsks)
 {
     QList<clsPaziente> vuota;
     for (QList<clsPaziente> *lista : {&m_lista, &vuota}) {
@@ -215,12 +215,25 @@ TEST_F(Rimuovi, RowsFollowTheListAndNoRowDisablesTheButtons)
         for (auto id : {frmRimuovi::SelezionaTutto, frmRimuovi::DeselezionaTutto, frmRimuovi::Rimuovi}) {
             EXPECT_EQ(form.Azione(id)->isEnabled(), righe);
         }
-        if (righe) {
-            EXPECT_EQ(e.Tag(1).toString(), u"K2"_s);
-            EXPECT_EQ((QStringList{e.Cella(1, 0), e.Cella(1, 1), e.Cella(1, 2), e.Cella(1, 3)}),
-                      (QStringList{QString(), u"Bianchi"_s, u"Lucia"_s, u"BNCLCU65B41F205X"_s}));
-            EXPECT_TRUE(spuntati(form).isEmpty());
+        if (!righe) {
+            continue;
         }
+        EXPECT_EQ(e.Tag(1).toString(), u"K2"_s);
+        EXPECT_EQ((QStringList{e.Cella(1, 0), e.Cella(1, 1), e.Cella(1, 2), e.Cella(1, 3)}),
+                  (QStringList{QString(), u"Bianchi"_s, u"Lucia"_s, u"BNCLCU65B41F205X"_s}));
+        EXPECT_TRUE(spuntati(form).isEmpty());
+
+        // Select all asks first, deselect all does not.
+        form.Elenco()->Spunta(1, true);
+        m_host.risposte = {Risposta::No, Risposta::Si};
+        form.EseguiComando(frmRimuovi::SelezionaTutto);
+        EXPECT_EQ(spuntati(form), QList<int>{1});
+        form.EseguiComando(frmRimuovi::SelezionaTutto);
+        EXPECT_EQ(spuntati(form), (QList<int>{0, 1, 2}));
+        EXPECT_EQ(m_host.messaggi, QStringList(2, domanda(u"Selezionare tutti i pazienti?"_s)));
+        form.EseguiComando(frmRimuovi::DeselezionaTutto);
+        EXPECT_TRUE(spuntati(form).isEmpty());
+        EXPECT_EQ(m_host.messaggi.size(), 2);
     }
 }
 
@@ -259,24 +272,6 @@ TEST_F(Rimuovi, RemovalNeedsTicksAndTwoConfirmations)
         EXPECT_EQ(form.isVisible(), !rimossi);
         EXPECT_EQ(Module1::DialogoAnnullato(), !rimossi);
     }
-}
-
-TEST_F(Rimuovi, SelectAllAsksDeselectAllDoesNot)
-{
-    frmRimuovi form(&m_host, m_lista);
-    form.Elenco()->Spunta(1, true);
-    m_host.risposte = {Risposta::No, Risposta::Si};
-
-    form.EseguiComando(frmRimuovi::SelezionaTutto);
-    EXPECT_EQ(spuntati(form), QList<int>{1});
-    form.EseguiComando(frmRimuovi::SelezionaTutto);
-    EXPECT_EQ(spuntati(form), (QList<int>{0, 1, 2}));
-    EXPECT_EQ(m_host.messaggi.size(), 2);
-    EXPECT_EQ(m_host.messaggi.value(1), domanda(u"Selezionare tutti i pazienti?"_s));
-
-    form.EseguiComando(frmRimuovi::DeselezionaTutto);
-    EXPECT_TRUE(spuntati(form).isEmpty());
-    EXPECT_EQ(m_host.messaggi.size(), 2);
 }
 
 TEST_F(Rimuovi, ScriptTicksByFiscalCodeChiudiCancels)
