@@ -1,20 +1,17 @@
-#include "PacchettoCartella.h"
-#include "Recordset.h"
+#include "PacchettoTest.h"
 #include "SyncFixture.h"
-#include "clsBase64.h"
 #include "clsSincronizza.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QSqlRecord>
 
 #include <functional>
-#include <zip.h>
 
 using namespace lanvera;
 using lanvera::dao::Database;
-using lanvera::dao::Recordset;
 using lanvera::test::AdminConnection;
+using lanvera::test::AlteraPacchetto;
+using lanvera::test::Contenuto;
 
 namespace {
 
@@ -80,7 +77,7 @@ protected:
     QStringList m_righe;
 };
 
-TEST_F(ReteTest, PublishThenDownloadThenNothingMoves)
+TEST_F(ReteTest, PublishDownloadThenAChangeGoesUpAndComesDownMergedNotDuplicated)
 {
     const QList<clsPaziente> pubblicati = pubblica(6);
     ASSERT_EQ(pubblicati.size(), 6);
@@ -108,48 +105,37 @@ TEST_F(ReteTest, PublishThenDownloadThenNothingMoves)
             << terzo.join(QLatin1Char('\n')).toStdString();
         EXPECT_EQ(m_sync.Errori(), 0);
     }
-}
-
-TEST_F(ReteTest, ChangeGoesUpAndComesDownMergedNotDuplicated)
-{
-    const QList<clsPaziente> pubblicati = pubblica(3);
-    sincronizza(m_studio);
-    sincronizza(m_casa);
-    const clsPaziente &x = pubblicati.at(1);
-    const int id = x.ID;
 
     // The host records a new diary entry and an edit, and marks the patient as changed.
+    const clsPaziente &x = pubblicati.at(1);
     esegui(m_studio,
            QStringLiteral("INSERT INTO tblDiario (GUID, IDPaziente, Data, LastUpdate, LastInsert) VALUES ('{D00D0000-"
                           "0000-0000-0000-000000000001}', ?, '2026-12-05 10:00:00', '2026-12-05 10:00:00', "
                           "'2026-12-05 10:00:00')"),
-           {id});
-    const QString guidModificato = valore(m_studio,
-                                          QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? "
-                                                         "ORDER BY ID LIMIT 1"),
-                                          {id})
-                                       .toString();
-    ASSERT_FALSE(guidModificato.isEmpty());
+           {x.ID});
+    const QString guid =
+        valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"), {x.ID})
+            .toString();
+    ASSERT_FALSE(guid.isEmpty());
     esegui(m_studio,
            QStringLiteral("UPDATE tblDiario SET ToSend=0, LastUpdate='2026-12-05 11:00:00', ModificatoDa='Rossi' "
                           "WHERE GUID=?"),
-           {guidModificato});
-    esegui(m_studio, QStringLiteral("UPDATE tblAnagrafica2 SET TagStato=1 WHERE IDPaziente=?"), {id});
-    if (valore(m_studio, QStringLiteral("SELECT count(*) FROM tblAnagrafica2 WHERE IDPaziente=?"), {id}).toInt() == 0) {
-        esegui(m_studio, QStringLiteral("INSERT INTO tblAnagrafica2 (IDPaziente, TagStato) VALUES (?, 1)"), {id});
+           {guid});
+    esegui(m_studio, QStringLiteral("UPDATE tblAnagrafica2 SET TagStato=1 WHERE IDPaziente=?"), {x.ID});
+    if (valore(m_studio, QStringLiteral("SELECT count(*) FROM tblAnagrafica2 WHERE IDPaziente=?"), {x.ID}).toInt() ==
+        0) {
+        esegui(m_studio, QStringLiteral("INSERT INTO tblAnagrafica2 (IDPaziente, TagStato) VALUES (?, 1)"), {x.ID});
     }
 
-    const QStringList su = sincronizza(m_studio);
-    EXPECT_EQ(su.filter(QStringLiteral("Invio di ")),
+    EXPECT_EQ(sincronizza(m_studio).filter(QStringLiteral("Invio di ")),
               QStringList{QStringLiteral("Invio di ") + x.Cognome + QLatin1Char(' ') + x.Nome});
     const QStringList giu = sincronizza(m_casa);
     EXPECT_EQ(conta(giu, QStringLiteral("Scarico cartella di ")), 1) << giu.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(righeDiario(m_casa, x), righeDiario(m_studio, x));
-    EXPECT_EQ(valore(m_casa, QStringLiteral("SELECT count(*) FROM tblDiario WHERE GUID=?"), {guidModificato}).toInt(),
-              1);
-    EXPECT_EQ(
-        valore(m_casa, QStringLiteral("SELECT LastUpdate FROM tblDiario WHERE GUID=?"), {guidModificato}).toString(),
-        QStringLiteral("2026-12-05 11:00:00"));
+    EXPECT_EQ(valore(m_casa, QStringLiteral("SELECT group_concat(LastUpdate) FROM tblDiario WHERE GUID=?"), {guid})
+                  .toString(),
+              QStringLiteral("2026-12-05 11:00:00"))
+        << "merged once, with its stamp";
     // and the downloaded copy does not bounce back
     EXPECT_EQ(conta(sincronizza(m_casa), QStringLiteral("Invio di ")), 0);
 }
@@ -160,42 +146,14 @@ TEST_F(ReteTest, ColleaguesModificationsAreMergedDeletedAndSentBack)
     sincronizza(m_studio);
     const clsPaziente &x = pubblicati.at(0);
 
-    QString pacchetto;
-    // The colleague's modifications package, built as the plug-in builds it from his copy of the
-    // chart: every row of it, the one he changed with ToSend 0.
     const QString guid =
         valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"), {x.ID})
             .toString();
     ASSERT_FALSE(guid.isEmpty());
-    {
-        Database copia;
-        const QString file = percorso(QStringLiteral("copia.mdb"));
-        QFile::copy(m_studio, file);
-        ASSERT_TRUE(copia.apri(file));
-        ASSERT_TRUE(copia.esegui(QStringLiteral("UPDATE tblDiario SET ToSend=-1 WHERE IDPaziente=?"), {x.ID}));
-        ASSERT_TRUE(copia.esegui(QStringLiteral("UPDATE tblDiario SET ToSend=0, Diario='visto dal collega', "
-                                                "LastUpdate='2026-12-05 12:00:00' WHERE GUID=?"),
-                                 {guid}));
-        StatoMotore stato;
-        stato.archivio = &copia;
-        PacchettoCartella pc(stato);
-        ASSERT_TRUE(pc.CaricaListaTabelle(QStringLiteral(LANVERA_CARTELLA_SQL)));
-        ASSERT_TRUE(pc.CreaCartella(x.ID, pacchetto)) << stato.messaggioErrore.toStdString();
-    }
-    AdminConnection admin;
-    auto accoda = [&](const QString &titolare, const QString &testo) {
-        QSqlQuery q(admin.database());
-        q.prepare(QStringLiteral("INSERT INTO quor.tblmodifiche (IDPaziente, CFMedico, CFMedicoTitolare, Modifiche) "
-                                 "VALUES (?, ?, ?, ?)"));
-        for (const QVariant &v : {QVariant(x.KeyPaziente), QVariant(CfBianchi), QVariant(titolare), QVariant(testo)}) {
-            q.addBindValue(v);
-        }
-        EXPECT_TRUE(q.exec());
-        return q.lastInsertId().toInt();
-    };
-    const int guasto = accoda(CfRossi, QStringLiteral("non è un pacchetto"));
-    const int buono = accoda(CfRossi.toLower(), pacchetto);
-    const int altrui = accoda(QStringLiteral("VRDGPP60C10L219K"), pacchetto);
+    const QString pacchetto = pacchettoModifiche(m_studio, x.ID, guid, QStringLiteral("visto dal collega"));
+    const int guasto = accodaModifiche(x.KeyPaziente, CfBianchi, CfRossi, QStringLiteral("non è un pacchetto"));
+    accodaModifiche(x.KeyPaziente, CfBianchi, CfRossi.toLower(), pacchetto);
+    const int altrui = accodaModifiche(x.KeyPaziente, CfBianchi, QStringLiteral("VRDGPP60C10L219K"), pacchetto);
 
     const QStringList righe = sincronizza(m_studio);
     EXPECT_TRUE(righe.contains(QStringLiteral("Aggiorno cartella di ") + x.Cognome + QLatin1Char(' ') + x.Nome));
@@ -206,9 +164,8 @@ TEST_F(ReteTest, ColleaguesModificationsAreMergedDeletedAndSentBack)
               QStringLiteral("visto dal collega"));
     EXPECT_EQ(valore(m_studio, QStringLiteral("SELECT ModificatoDa FROM tblDiario WHERE GUID=?"), {guid}).toString(),
               QStringLiteral("Bianchi Lucia"));
-    EXPECT_EQ(admin.column(QStringLiteral("SELECT ID FROM quor.tblmodifiche ORDER BY ID")),
+    EXPECT_EQ(AdminConnection().column(QStringLiteral("SELECT ID FROM quor.tblmodifiche ORDER BY ID")),
               (QStringList{QString::number(guasto), QString::number(altrui)}));
-    Q_UNUSED(buono);
     // the chart sent back holds the change
     EXPECT_EQ(conta(sincronizza(m_casa), QStringLiteral("Scarico cartella di ")), 2);
     EXPECT_EQ(valore(m_casa, QStringLiteral("SELECT Diario FROM tblDiario WHERE GUID=?"), {guid}).toString(),
@@ -269,78 +226,6 @@ TEST_F(ReteTest, RevokedUnassignedAndClashingPatientsAreReported)
 
 } // namespace
 
-namespace {
-
-// Package text turned into its database file and back, with a change made in between: what a
-// broken or hostile computer could leave on the server.
-QString Altera(const QString &testo, const QString &cartella, const std::function<void(Database &)> &cambia)
-{
-    QByteArray zip;
-    EXPECT_EQ(clsBase64().Base64DecoderString(testo, zip), 0);
-    QByteArray mdb;
-    zip_error_t errore;
-    zip_error_init(&errore);
-    zip_source_t *sorgente = zip_source_buffer_create(zip.constData(), zip_uint64_t(zip.size()), 0, &errore);
-    zip_t *archivio = zip_open_from_source(sorgente, ZIP_RDONLY, &errore);
-    EXPECT_NE(archivio, nullptr);
-    zip_stat_t info;
-    EXPECT_EQ(zip_stat_index(archivio, 0, 0, &info), 0);
-    mdb.resize(qsizetype(info.size));
-    zip_file_t *voce = zip_fopen_index(archivio, 0, 0);
-    EXPECT_EQ(zip_fread(voce, mdb.data(), info.size), zip_int64_t(info.size));
-    zip_fclose(voce);
-    zip_discard(archivio);
-
-    const QString file = cartella + QStringLiteral("/Alterato.mdb");
-    QFile::remove(file);
-    QFile f(file);
-    EXPECT_TRUE(f.open(QIODevice::WriteOnly) && f.write(mdb) == mdb.size());
-    f.close();
-    {
-        Database db;
-        EXPECT_TRUE(db.apri(file));
-        cambia(db);
-    }
-    QFile letto(file);
-    EXPECT_TRUE(letto.open(QIODevice::ReadOnly));
-    mdb = letto.readAll();
-    int codice = 0;
-    const QString nuovo = cartella + QStringLiteral("/Alterato.zip");
-    QFile::remove(nuovo);
-    archivio = zip_open(QFile::encodeName(nuovo).constData(), ZIP_CREATE, &codice);
-    EXPECT_GE(zip_file_add(archivio, "Cartella.mdb",
-                           zip_source_buffer(archivio, mdb.constData(), zip_uint64_t(mdb.size()), 0), 0),
-              0);
-    EXPECT_EQ(zip_close(archivio), 0);
-    QFile z(nuovo);
-    EXPECT_TRUE(z.open(QIODevice::ReadOnly));
-    QString risultato;
-    clsBase64().Base64EncoderString(z.readAll(), risultato);
-    return risultato;
-}
-
-// Every row of every table, for "nothing here changed".
-QString Contenuto(const QString &archivio)
-{
-    Database db;
-    EXPECT_TRUE(db.apri(archivio));
-    QString testo;
-    for (const QString &t : db.tabelle()) {
-        QSqlQuery q(db.connessione());
-        q.exec(QStringLiteral("SELECT * FROM [%1] ORDER BY _rowid_").arg(t));
-        testo += t + QLatin1Char('\n');
-        while (q.next()) {
-            for (int i = 0; i < q.record().count(); ++i) {
-                testo += q.value(i).toString() + QLatin1Char('|');
-            }
-            testo += QLatin1Char('\n');
-        }
-    }
-    return testo;
-}
-
-} // namespace
-
 TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
 {
     const QList<clsPaziente> pubblicati = pubblica(2);
@@ -362,10 +247,17 @@ TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
     // A third installation that holds Y only: X is downloaded there as new.
     const QString nuova = secondaInstallazione(QStringLiteral("Nuova.mdb"));
     const QString chiaveX = QString(x.KeyPaziente).replace(QLatin1Char('\''), QStringLiteral("''"));
-    admin.exec(QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='' WHERE IDPaziente='%1'").arg(chiaveX));
+    // X's chart and stamp on the server.
+    auto sulServer = [&](const QString &cartella, const QString &stamp) {
+        admin.exec(QStringLiteral("UPDATE quor_%1.tblcartella SET Cartella='%2' WHERE IDPaziente='%3'")
+                       .arg(m_idRossi)
+                       .arg(cartella, chiaveX));
+        admin.exec(
+            QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stamp, chiaveX));
+    };
+    sulServer(cartellaX, QString());
     sincronizza(nuova);
-    admin.exec(
-        QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stampX, chiaveX));
+    sulServer(cartellaX, stampX);
     const QString guidY =
         valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"), {y.ID})
             .toString();
@@ -410,13 +302,14 @@ TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
         valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"), {x.ID})
             .toString();
     const QString modificheX = pacchettoModifiche(m_studio, x.ID, guidX, QStringLiteral("dal collega"));
+    const QString alterato = percorso(QStringLiteral("Alterato.mdb"));
 
     for (const auto &c : casi) {
         SCOPED_TRACE(c.caso);
         // A colleague's changes: refused, the archive as it was, the package left on the server.
         const QString prima = Contenuto(m_studio);
         const int id =
-            accodaModifiche(x.KeyPaziente, CfBianchi, CfRossi, Altera(modificheX, percorso({}), c.modifiche));
+            accodaModifiche(x.KeyPaziente, CfBianchi, CfRossi, AlteraPacchetto(modificheX, alterato, c.modifiche));
         QElapsedTimer orologio;
         orologio.start();
         QStringList righe = sincronizza(m_studio);
@@ -434,12 +327,7 @@ TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
         admin.exec(QStringLiteral("DELETE FROM quor.tblmodifiche"));
 
         // A chart on the server: refused when brought up to date and when downloaded as new, not stamped.
-        const QString stamp = CreaGUID();
-        admin.exec(QStringLiteral("UPDATE quor_%1.tblcartella SET Cartella='%2' WHERE IDPaziente='%3'")
-                       .arg(m_idRossi)
-                       .arg(Altera(cartellaX, percorso({}), c.cartella), chiaveX));
-        admin.exec(
-            QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stamp, chiaveX));
+        sulServer(AlteraPacchetto(cartellaX, alterato, c.cartella), CreaGUID());
         for (const auto &[archivio, parola] :
              {std::pair{m_casa, QStringLiteral("allineata")}, std::pair{nuova, QStringLiteral("importata")}}) {
             const QString primaQui = Contenuto(archivio);
@@ -455,10 +343,6 @@ TEST_F(ReteTest, HostilePackagesAreRefusedOnBothRoadsAndStayOnTheServer)
             EXPECT_EQ(Contenuto(archivio), primaQui);
             EXPECT_EQ(valore(archivio, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
         }
-        admin.exec(QStringLiteral("UPDATE quor_%1.tblcartella SET Cartella='%2' WHERE IDPaziente='%3'")
-                       .arg(m_idRossi)
-                       .arg(cartellaX, chiaveX));
-        admin.exec(
-            QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='%1' WHERE IDPaziente='%2'").arg(stampX, chiaveX));
+        sulServer(cartellaX, stampX);
     }
 }
