@@ -1,5 +1,6 @@
 #include "Recordset.h"
 #include "SyncFixture.h"
+#include "modEsitiSync.h"
 #include "modIni.h"
 
 #include <QDir>
@@ -69,7 +70,7 @@ TEST_F(ProgrammaTest, MissingHostIsLoggedAndNothingIsTouched)
     ASSERT_TRUE(ScriviIniFile(m_ini, QStringLiteral("Setup"), QStringLiteral("Host"), QString()));
     const QString archivio = generaArchivio(QStringLiteral("Rossi.mdb"), 3);
     const QByteArray prima = impronta(archivio);
-    EXPECT_EQ(avvia({archivio}), 0);
+    EXPECT_EQ(avvia({archivio}), 1) << "no server: a failure for the scheduler";
     EXPECT_EQ(logSync(),
               (QStringList{QStringLiteral("Avvio sincronizzazione"), QString(22, QLatin1Char('-')),
                            QStringLiteral("Connessione al server"), QStringLiteral("Manca l'indirizzo dell'Host"),
@@ -101,11 +102,57 @@ TEST_F(ProgrammaTest, UnreadableListEndsTheRunWithItsError)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("rovinato");
     }
-    EXPECT_EQ(avvia(), 0);
+    EXPECT_EQ(avvia(), 1);
     const QStringList log = logSync();
     ASSERT_EQ(log.size(), 5);
     EXPECT_TRUE(log.at(2).startsWith(QStringLiteral("Errore: 26 ")));
     EXPECT_EQ(log.at(3), QStringLiteral("Operazione terminata"));
+}
+
+TEST_F(ProgrammaTest, EachArchiveOutcomeIsKeptAndAnyFailureExitsOne)
+{
+    registraMedico(CfRossi, QStringLiteral("Rossi"), QStringLiteral("Mario"), PasswordRossi);
+    const QString buono = generaArchivio(QStringLiteral("Rossi.mdb"), 3);
+    QDir().mkpath(percorso(QStringLiteral("Verdi")));
+    const QString rifiutato =
+        generaArchivio(QStringLiteral("Verdi/Archivio.mdb"), 3, CfRossi, QStringLiteral("{AES}sbagliata"));
+    EXPECT_EQ(avvia(), 0) << "an empty list is no failure";
+    Database lista;
+    ASSERT_TRUE(lista.apri(m_dati + QStringLiteral("/Quor.mdb")));
+    ASSERT_TRUE(lista.esegui(QStringLiteral("INSERT INTO tblFile (ID, File, Descrizione) VALUES (1, ?, 'A'), (2, ?, "
+                                            "'B'), (3, ?, 'C')"),
+                             {buono, percorso(QStringLiteral("Sparito.mdb")), rifiutato}));
+
+    EXPECT_EQ(avvia(), 1);
+    const QHash<qint32, StatoArchivio> stati = LeggiStatiArchivi(lista);
+    const QStringList attesi{QStringLiteral("Operazione conclusa"), QStringLiteral("Apertura archivio: Errore 3024 "),
+                             QStringLiteral("Password non valida")};
+    for (qint32 id = 1; id <= 3; ++id) {
+        const EsitoSync e = stati.value(id).ultimo;
+        EXPECT_TRUE(e.esito.startsWith(attesi.at(id - 1))) << e.esito.toStdString();
+        EXPECT_EQ(e.riuscito, id == 1);
+        EXPECT_EQ(e.errori > 0, id != 1);
+        EXPECT_TRUE(e.inizio.isValid() && e.inizio <= e.fine);
+    }
+
+    // All good, and the plug-in's run of a listed archive counts for its row.
+    ASSERT_TRUE(lista.esegui(QStringLiteral("DELETE FROM tblFile WHERE ID<>1")));
+    EXPECT_EQ(avvia(), 0);
+    EXPECT_EQ(avvia({buono}), 0);
+    auto righe = [&lista] {
+        return valore(lista.percorso(), QStringLiteral("SELECT count(*) FROM tblEsitiSync WHERE IDFile=1")).toInt();
+    };
+    EXPECT_EQ(righe(), 3);
+
+    // A list that refuses the outcome costs the record, never the run.
+    ASSERT_TRUE(lista.esegui(QStringLiteral("CREATE TRIGGER rifiuta BEFORE INSERT ON tblEsitiSync BEGIN SELECT "
+                                            "RAISE(ABORT, 'rifiutato'); END")));
+    QFile::remove(m_dati + QStringLiteral("/Quor.log"));
+    EXPECT_EQ(avvia(), 0);
+    EXPECT_EQ(logSync().mid(4, 2),
+              (QStringList{QStringLiteral("Operazione completata con successo"),
+                           QStringLiteral("Esito della sincronizzazione non registrato: Errore 19 rifiutato")}));
+    EXPECT_EQ(righe(), 3);
 }
 
 // The list of archives as a stopped or older program may leave it; Rossi's archive to list.
@@ -185,14 +232,22 @@ TEST_F(ListaTest, ListWithoutItsTableIsRepairedAtStart)
              QFile f(file);
              ASSERT_TRUE(f.open(QIODevice::WriteOnly));
          },
-         {QStringLiteral("tblFile")}},
+         {QStringLiteral("tblEsitiSync"), QStringLiteral("tblFile")}},
         {"database without tblFile",
          [](const QString &file) {
              Database db;
              ASSERT_TRUE(db.crea(file));
              ASSERT_TRUE(db.esegui(QStringLiteral("CREATE TABLE Altro (Valore TEXT)")));
          },
-         {QStringLiteral("Altro"), QStringLiteral("tblFile")}},
+         {QStringLiteral("Altro"), QStringLiteral("tblEsitiSync"), QStringLiteral("tblFile")}},
+        {"list of an older program",
+         [](const QString &file) {
+             Database db;
+             ASSERT_TRUE(db.crea(file));
+             ASSERT_TRUE(db.esegui(QStringLiteral(
+                 "CREATE TABLE tblFile(ID INTEGER PRIMARY KEY AUTOINCREMENT, File TEXT(255), Descrizione TEXT(50))")));
+         },
+         {QStringLiteral("tblEsitiSync"), QStringLiteral("tblFile")}},
     };
     for (const auto &c : casi) {
         SCOPED_TRACE(c.caso);
@@ -219,7 +274,7 @@ TEST_F(ListaTest, ListThatCannotBeReadSaysSoInTheRunLog)
         ASSERT_TRUE(
             lista.esegui(QStringLiteral("CREATE TABLE tblFile(ID INTEGER PRIMARY KEY AUTOINCREMENT, File TEXT)")));
     }
-    EXPECT_EQ(avvia(), 0);
+    EXPECT_EQ(avvia(), 1);
     const QStringList log = messaggi(m_dati + QStringLiteral("/Quor.log"), 0);
     ASSERT_EQ(log.size(), 6) << log.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(log.at(3).startsWith(QStringLiteral("ERR ")));
