@@ -91,6 +91,36 @@ bool EsecuzioneSync::righeDelFile(const QString &file, QList<qint32> &idFile, QS
     return true;
 }
 
+void EsecuzioneSync::RegistraSenzaServer(const QString &motivo)
+{
+    m_tuttiConclusi = false;
+    lanvera::EsitoSync esito;
+    esito.inizio = esito.fine = QDateTime::currentDateTime();
+    esito.esito = motivo;
+    esito.errori = 1;
+    QList<std::pair<qint32, QString>> archivi;
+    QString errore;
+    if (!m_rigaComando.isEmpty()) {
+        QList<qint32> idFile;
+        if (righeDelFile(m_rigaComando, idFile, errore)) {
+            for (const qint32 id : std::as_const(idFile)) {
+                archivi.append({id, m_rigaComando});
+            }
+        }
+    } else if (m_databaseSync) {
+        Recordset rs(*m_databaseSync);
+        if (rs.apri(QStringLiteral("SELECT ID, File FROM tblFile"))) {
+            for (; !rs.eof(); rs.muoviProssimo()) {
+                archivi.append({rs.valore(QStringLiteral("ID")).toInt(), rs.testo(QStringLiteral("File"))});
+            }
+        }
+    }
+    for (const auto &[id, file] : std::as_const(archivi)) {
+        esito.file = file;
+        registraEsiti({id}, esito);
+    }
+}
+
 bool EsecuzioneSync::SincronizzaTutti()
 {
     m_annullato = false;

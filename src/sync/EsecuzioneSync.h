@@ -39,6 +39,9 @@ public:
     // True when every archive completed and no error line was written. A list that cannot be read
     // ends the run: "Errore: <n> <text>" goes to the run log and stays in UltimoErrore().
     bool SincronizzaTutti();
+    // The server could not be reached: every archive of the run gets the reason as its outcome, so
+    // that the list shows the outage at once.
+    void RegistraSenzaServer(const QString &motivo);
     // Stop: the archive in progress ends as cancelled and no further archive starts.
     void Annulla();
 

@@ -35,11 +35,15 @@ QString RigaComandoDa(const QStringList &argomenti)
     return argomenti.mid(1).join(QLatin1Char(' '));
 }
 
-bool AvviaSincronizzazione(const std::function<bool()> &sincronizzaTray)
+bool AvviaSincronizzazione(const std::function<bool()> &sincronizzaTray,
+                           const std::function<void(const QString &)> &senzaServer)
 {
     bool esito = false;
     if (!ConnettiServer()) {
         ScriviLog(UltimoErrore(), true);
+        if (senzaServer) {
+            senzaServer(UltimoErrore());
+        }
     } else {
         esito = sincronizzaTray();
     }

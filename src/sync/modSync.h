@@ -24,8 +24,9 @@ void PreparaAvvio();
 QString RigaComandoDa(const QStringList &argomenti);
 
 // Connects to the server, lets `sincronizzaTray` run the archives, closes the connection and ends
-// the run log's block. A connection failure is logged and no archive is touched. The result is
-// `sincronizzaTray`'s, false when the server could not be reached.
-bool AvviaSincronizzazione(const std::function<bool()> &sincronizzaTray);
+// the run log's block. A connection failure is logged, no archive is touched and `senzaServer` gets
+// the reason. The result is `sincronizzaTray`'s, false when the server could not be reached.
+bool AvviaSincronizzazione(const std::function<bool()> &sincronizzaTray,
+                           const std::function<void(const QString &)> &senzaServer = {});
 
 } // namespace modSync

@@ -135,6 +135,18 @@ TEST_F(ProgrammaTest, EachArchiveOutcomeIsKeptAndAnyFailureExitsOne)
         EXPECT_TRUE(e.inizio.isValid() && e.inizio <= e.fine);
     }
 
+    // A server that cannot be reached: every archive of the list says so at once.
+    const QString porta = LeggiIniFile(m_ini, QStringLiteral("Setup"), QStringLiteral("Port"));
+    ASSERT_TRUE(ScriviIniFile(m_ini, QStringLiteral("Setup"), QStringLiteral("Port"), QStringLiteral("1")));
+    EXPECT_EQ(avvia(), 1);
+    ASSERT_TRUE(ScriviIniFile(m_ini, QStringLiteral("Setup"), QStringLiteral("Port"), porta));
+    const QHash<qint32, StatoArchivio> fermi = LeggiStatiArchivi(lista);
+    for (qint32 id = 1; id <= 3; ++id) {
+        EXPECT_TRUE(fermi.value(id).ultimo.esito.startsWith(QStringLiteral("Connessione al server: Errore")))
+            << fermi.value(id).ultimo.esito.toStdString();
+        EXPECT_FALSE(fermi.value(id).ultimo.riuscito);
+    }
+
     // All good, and the plug-in's run of a listed archive counts for its row.
     ASSERT_TRUE(lista.esegui(QStringLiteral("DELETE FROM tblFile WHERE ID<>1")));
     EXPECT_EQ(avvia(), 0);
@@ -142,7 +154,7 @@ TEST_F(ProgrammaTest, EachArchiveOutcomeIsKeptAndAnyFailureExitsOne)
     auto righe = [&lista] {
         return valore(lista.percorso(), QStringLiteral("SELECT count(*) FROM tblEsitiSync WHERE IDFile=1")).toInt();
     };
-    EXPECT_EQ(righe(), 3);
+    EXPECT_EQ(righe(), 4);
 
     // A list that refuses the outcome costs the record, never the run.
     ASSERT_TRUE(lista.esegui(QStringLiteral("CREATE TRIGGER rifiuta BEFORE INSERT ON tblEsitiSync BEGIN SELECT "
@@ -152,7 +164,7 @@ TEST_F(ProgrammaTest, EachArchiveOutcomeIsKeptAndAnyFailureExitsOne)
     EXPECT_EQ(logSync().mid(4, 2),
               (QStringList{QStringLiteral("Operazione completata con successo"),
                            QStringLiteral("Esito della sincronizzazione non registrato: Errore 19 rifiutato")}));
-    EXPECT_EQ(righe(), 3);
+    EXPECT_EQ(righe(), 4);
 }
 
 // The list of archives as a stopped or older program may leave it; Rossi's archive to list.

@@ -78,23 +78,27 @@ int main(int argc, char **argv)
             std::printf("%s\n", qPrintable(riga));
             std::fflush(stdout);
         });
-        const bool esito = modSync::AvviaSincronizzazione([&esecuzione] {
-            esecuzione.SincronizzaTutti();
-            return esecuzione.TuttiConclusi();
-        });
+        const bool esito = modSync::AvviaSincronizzazione(
+            [&esecuzione] {
+                esecuzione.SincronizzaTutti();
+                return esecuzione.TuttiConclusi();
+            },
+            [&esecuzione](const QString &motivo) { esecuzione.RegistraSenzaServer(motivo); });
         return esito ? 0 : 1;
     }
 
     PromptMessageBox prompt;
     auto form = std::make_unique<frmInviaRicevi>(esecuzione, prompt, autoExit);
     prompt.impostaGenitore(form.get());
-    const bool esito = modSync::AvviaSincronizzazione([&] {
-        form->SincronizzaTray();
-        if (autoExit) {
-            form.reset();
-        }
-        return esecuzione.TuttiConclusi();
-    });
+    const bool esito = modSync::AvviaSincronizzazione(
+        [&] {
+            form->SincronizzaTray();
+            if (autoExit) {
+                form.reset();
+            }
+            return esecuzione.TuttiConclusi();
+        },
+        [&esecuzione](const QString &motivo) { esecuzione.RegistraSenzaServer(motivo); });
     databaseSync.chiudi();
     const int stato = esito ? 0 : 1;
     if (autoExit || !form) {
