@@ -56,6 +56,13 @@ bool scriviRigaPaziente(Database &archivio, const QString &tabella, qint32 idPaz
 constexpr QLatin1StringView TabellaListaArchivi{
     "tblFile(ID INTEGER PRIMARY KEY AUTOINCREMENT, File TEXT(255), Descrizione TEXT(50))"};
 
+// The outcome of every archive's runs, beside the list. AUTOINCREMENT: an archive removed from the
+// list never lends its ID, and so its history, to one added later.
+constexpr QLatin1StringView TabellaEsitiSync{
+    "tblEsitiSync(ID INTEGER PRIMARY KEY AUTOINCREMENT, IDFile INTEGER NOT NULL, File TEXT(255), Inizio DATETIME, "
+    "Fine DATETIME, Esito TEXT(255), Riuscito INTEGER NOT NULL DEFAULT 0, Errori INTEGER NOT NULL DEFAULT 0, "
+    "Inviate INTEGER NOT NULL DEFAULT 0, Scaricate INTEGER NOT NULL DEFAULT 0, Unite INTEGER NOT NULL DEFAULT 0)"};
+
 } // namespace
 
 QString QuoteSQL(const QString &testo)
@@ -136,7 +143,8 @@ bool CreaDatabaseSync(const QString &percorso, QString *errore)
     const QString nuovo = percorso + QLatin1Char('.') + CreaGUID().mid(1, 8) + QStringLiteral(".tmp");
     {
         Database db;
-        if (!db.crea(nuovo) || !db.esegui(QStringLiteral("CREATE TABLE ") + TabellaListaArchivi)) {
+        if (!db.crea(nuovo) || !db.esegui(QStringLiteral("CREATE TABLE ") + TabellaListaArchivi) ||
+            !CreaTabellaEsitiSync(db)) {
             const dao::Errore e = db.ultimoErrore();
             if (db.aperto()) {
                 db.chiudi();
@@ -175,18 +183,27 @@ bool PreparaDatabaseSync(const QString &percorso, QString *errore)
         }
         return false;
     }
-    if (db.esisteTabella(QStringLiteral("tblFile"))) {
+    if (db.esisteTabella(QStringLiteral("tblFile")) && db.esisteTabella(QStringLiteral("tblEsitiSync"))) {
         return true;
     }
-    // An empty file, or a database without the table: the table is added in place.
+    // An empty file, a database without the tables, an older list: what is missing is added in place.
     if (!db.iniziaTransazione() || !db.esegui(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + TabellaListaArchivi) ||
-        !db.confermaTransazione()) {
+        !CreaTabellaEsitiSync(db) || !db.confermaTransazione()) {
         if (errore) {
             *errore = db.ultimoErrore().testo();
+        }
+        if (db.inTransazione()) {
+            db.annullaTransazione();
         }
         return false;
     }
     return true;
+}
+
+bool CreaTabellaEsitiSync(Database &lista)
+{
+    return lista.esegui(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + TabellaEsitiSync) &&
+           lista.esegui(QStringLiteral("CREATE INDEX IF NOT EXISTS tblEsitiSync_IDFile ON tblEsitiSync(IDFile)"));
 }
 
 bool CreaFileGruppo(const QString &percorso, QString *errore)

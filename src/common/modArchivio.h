@@ -37,12 +37,16 @@ bool ImpostaUpdate(dao::Database &archivio, qint32 idPaziente, const QString &gu
 bool ImpostaDateUpdate(dao::Database &archivio, qint32 idPaziente,
                        const QDateTime &quando = QDateTime::currentDateTime());
 
-// The list of archives to synchronise, a new database with its one table tblFile. It is made
-// beside and renamed into place; an existing list is never replaced.
+// The list of archives to synchronise, a new database with its tables tblFile and tblEsitiSync (the
+// outcome of every archive's runs). It is made beside and renamed into place; an existing list is
+// never replaced.
 bool CreaDatabaseSync(const QString &percorso, QString *errore = nullptr);
-// The list ready for use: created when missing; a list without tblFile (an empty file, a database
-// that lacks the table) gets the table. A file that is not a database is left untouched.
+// The list ready for use: created when missing; a list without one of its tables (an empty file, a
+// database that lacks them, a list made by an older program) gets it in place. A file that is not a
+// database is left untouched.
 bool PreparaDatabaseSync(const QString &percorso, QString *errore = nullptr);
+// Adds the table of the runs' outcomes, with its index, to an open list that lacks it.
+bool CreaTabellaEsitiSync(dao::Database &lista);
 
 // The workgroup file: its accounts, and the preparation that copies the shipped file into the
 // data folder and checks that it grants the programs' default user.

@@ -185,14 +185,14 @@ TEST_F(ListaTest, ListWithoutItsTableIsRepairedAtStart)
              QFile f(file);
              ASSERT_TRUE(f.open(QIODevice::WriteOnly));
          },
-         {QStringLiteral("tblFile")}},
+         {QStringLiteral("tblEsitiSync"), QStringLiteral("tblFile")}},
         {"database without tblFile",
          [](const QString &file) {
              Database db;
              ASSERT_TRUE(db.crea(file));
              ASSERT_TRUE(db.esegui(QStringLiteral("CREATE TABLE Altro (Valore TEXT)")));
          },
-         {QStringLiteral("Altro"), QStringLiteral("tblFile")}},
+         {QStringLiteral("Altro"), QStringLiteral("tblEsitiSync"), QStringLiteral("tblFile")}},
     };
     for (const auto &c : casi) {
         SCOPED_TRACE(c.caso);
