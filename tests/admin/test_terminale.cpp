@@ -1,5 +1,6 @@
 #include "ComandiTerminale.h"
 #include "OrdanoTest.h"
+#include "frmEditUtente.h"
 #include "modEsitiSync.h"
 #include "modIni.h"
 
@@ -27,41 +28,58 @@ protected:
     QString m_errori;
 };
 
-TEST_F(TerminaleTest, SameChecksAndMessagesAsTheForm)
+// The checks in their order, first failing one wins: the form and the terminal say the same.
+TEST_F(TerminaleTest, FormAndTerminalCheckInTheSameOrder)
 {
     const QString esiste = archivio(QStringLiteral("Rossi.mdb"));
+    const QString descrizione = QStringLiteral("Specificare una descrizione (di solito il nome del medico)");
+    const struct
+    {
+        QString descrizione;
+        QString file;
+        QString messaggio;
+    } casi[] = {
+        {QString(), QString(), descrizione},
+        {QStringLiteral("   "), esiste, descrizione},
+        {QStringLiteral("Rossi"), QStringLiteral("  "),
+         QStringLiteral("Specificare il percorso e il nome dell'archivio del medico")},
+        {QStringLiteral("Rossi"), m_dir.filePath(QStringLiteral("manca.mdb")),
+         QStringLiteral("Il file specificato non esiste")},
+    };
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.messaggio.toStdString());
+        m_prompt.domande.clear();
+        frmEditUtente e(m_lista, m_prompt, 0);
+        e.Campo(0)->setText(c.descrizione);
+        e.Campo(1)->setText(c.file);
+        e.Salva();
+        EXPECT_EQ(m_prompt.domande, QStringList{QStringLiteral("Ordano ! ") + c.messaggio});
+        EXPECT_TRUE(e.DialogoAnnullato());
+
+        EXPECT_EQ(esegui({QStringLiteral("--aggiungi"), c.descrizione, c.file}), 1);
+        EXPECT_EQ(m_errori, c.messaggio + QLatin1Char('\n'));
+    }
+    QList<modOrdano::Archivio> righe;
+    ASSERT_TRUE(modOrdano::LeggiArchivi(m_lista, righe));
+    EXPECT_TRUE(righe.isEmpty());
+}
+
+TEST_F(TerminaleTest, RefusalsAndBadArguments)
+{
+    const QString esiste = archivio(QStringLiteral("Rossi.mdb"));
+    const QString assente = QStringLiteral("Nessun archivio con ID 7 nella lista\n");
     const struct
     {
         QStringList argomenti;
         int stato;
         QString errori;
     } casi[] = {
-        {{QStringLiteral("--aggiungi"), QString(), esiste},
-         1,
-         QStringLiteral("Specificare una descrizione (di solito il nome del medico)\n")},
-        {{QStringLiteral("--aggiungi"), QStringLiteral("Rossi"), QStringLiteral(" ")},
-         1,
-         QStringLiteral("Specificare il percorso e il nome dell'archivio del medico\n")},
-        {{QStringLiteral("--aggiungi"), QStringLiteral("Rossi"), m_dir.filePath(QStringLiteral("manca.mdb"))},
-         1,
-         QStringLiteral("Il file specificato non esiste\n")},
-        {{QStringLiteral("--modifica"), QStringLiteral("7"), QStringLiteral("Rossi"), esiste},
-         1,
-         QStringLiteral("Nessun archivio con ID 7 nella lista\n")},
-        {{QStringLiteral("--rimuovi"), QStringLiteral("7")},
-         1,
-         QStringLiteral("Nessun archivio con ID 7 nella lista\n")},
-        {{QStringLiteral("--modifica"), QStringLiteral("x"), QStringLiteral("Rossi"), esiste},
-         2,
-         QStringLiteral("ID non valido: x\n")},
+        {{QStringLiteral("--modifica"), QStringLiteral("7"), QStringLiteral("Rossi"), esiste}, 1, assente},
+        {{QStringLiteral("--rimuovi"), QStringLiteral("7")}, 1, assente},
+        {{QStringLiteral("--sincronizza")}, 1, modOrdano::MessaggioSyncMancante() + QLatin1Char('\n')},
         {{QStringLiteral("--rimuovi"), QStringLiteral("0")}, 2, QStringLiteral("ID non valido: 0\n")},
         {{QStringLiteral("--aggiungi"), QStringLiteral("Rossi")}, 2, ComandiTerminale::Uso()},
-        {{QStringLiteral("--elenco"), QStringLiteral("in più")}, 2, ComandiTerminale::Uso()},
         {{QStringLiteral("--cancella")}, 2, ComandiTerminale::Uso()},
-        {{QStringLiteral("--sincronizza")},
-         1,
-         QStringLiteral("Il file Sync.exe non è stato trovato, pertanto la sincronizzazione non può essere "
-                        "avviata.\n")},
     };
     for (const auto &c : casi) {
         SCOPED_TRACE(c.argomenti.join(QLatin1Char(' ')).toStdString());
@@ -69,9 +87,6 @@ TEST_F(TerminaleTest, SameChecksAndMessagesAsTheForm)
         EXPECT_EQ(m_errori, c.errori);
         EXPECT_TRUE(m_uscita.isEmpty());
     }
-    QList<modOrdano::Archivio> righe;
-    ASSERT_TRUE(modOrdano::LeggiArchivi(m_lista, righe));
-    EXPECT_TRUE(righe.isEmpty());
 }
 
 TEST_F(TerminaleTest, ListIsEditedAndShownWithItsLastRuns)
