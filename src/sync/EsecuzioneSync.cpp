@@ -3,7 +3,11 @@
 #include "Database.h"
 #include "Recordset.h"
 #include "clsSincronizza.h"
+#include "modEsitiSync.h"
 #include "modLog.h"
+
+#include <QDateTime>
+#include <QDir>
 
 #include <memory>
 
@@ -23,12 +27,18 @@ void EsecuzioneSync::Annulla()
     }
 }
 
-bool EsecuzioneSync::sincronizzaArchivio(const QString &file, qint32 &totaleErrori)
+bool EsecuzioneSync::sincronizzaArchivio(const QString &file, const QList<qint32> &idFile, qint32 &totaleErrori)
 {
+    lanvera::EsitoSync esito;
+    esito.file = file;
+    esito.inizio = QDateTime::currentDateTime();
     const bool ok = m_sync->Sincronizza(file);
+    esito.fine = QDateTime::currentDateTime();
+    esito.errori = m_sync->Errori();
     if (!m_sync->ErroreNonGestito().isEmpty()) {
         // The archive log could not hold the reason: keep it in the run log.
         ScriviLog(m_sync->ErroreNonGestito(), true);
+        ++esito.errori;
     }
     if (ok) {
         ScriviLog(QStringLiteral("Operazione completata con successo"));
@@ -36,12 +46,55 @@ bool EsecuzioneSync::sincronizzaArchivio(const QString &file, qint32 &totaleErro
     } else {
         ScriviLog(QStringLiteral("Operazione non completata"));
     }
+    esito.esito = m_sync->Esito().isEmpty() ? QStringLiteral("Operazione non completata") : m_sync->Esito();
+    esito.riuscito = esito.esito == QLatin1String("Operazione conclusa");
+    esito.inviate = m_sync->Inviate();
+    esito.scaricate = m_sync->Scaricate();
+    esito.unite = m_sync->Unite();
+    if (!esito.riuscito) {
+        m_tuttiConclusi = false;
+    }
+    registraEsiti(idFile, esito);
     return ok;
+}
+
+void EsecuzioneSync::registraEsiti(const QList<qint32> &idFile, const lanvera::EsitoSync &esito)
+{
+    for (const qint32 id : idFile) {
+        lanvera::EsitoSync riga = esito;
+        riga.idFile = id;
+        QString errore;
+        // The outcomes only inform: a list that cannot take one never stops the run.
+        if (!lanvera::RegistraEsito(*m_databaseSync, riga, &errore)) {
+            ScriviLog(QStringLiteral("Esito della sincronizzazione non registrato: Errore ") + errore, true);
+        }
+    }
+}
+
+bool EsecuzioneSync::righeDelFile(const QString &file, QList<qint32> &idFile, QString &errore)
+{
+    idFile.clear();
+    if (!m_databaseSync) {
+        return true;
+    }
+    Recordset rs(*m_databaseSync);
+    if (!rs.apri(QStringLiteral("SELECT ID, File FROM tblFile"))) {
+        errore = rs.ultimoErrore().testo();
+        return false;
+    }
+    const QString cercato = QDir::cleanPath(file);
+    for (; !rs.eof(); rs.muoviProssimo()) {
+        if (QDir::cleanPath(rs.testo(QStringLiteral("File"))) == cercato) {
+            idFile << rs.valore(QStringLiteral("ID")).toInt();
+        }
+    }
+    return true;
 }
 
 bool EsecuzioneSync::SincronizzaTutti()
 {
     m_annullato = false;
+    m_tuttiConclusi = true;
     bool esito = true;
     qint32 totaleErrori = 0;
 
@@ -60,12 +113,19 @@ bool EsecuzioneSync::SincronizzaTutti()
 
     // A list that cannot be read ends the run with its reason in the run log.
     auto listaIlleggibile = [this](const QString &motivo) {
+        m_tuttiConclusi = false;
         m_ultimoErrore = QStringLiteral("Errore: ") + motivo;
         ScriviLog(m_ultimoErrore, true);
         return false;
     };
     if (!m_rigaComando.isEmpty()) {
-        esito = sincronizzaArchivio(m_rigaComando, totaleErrori);
+        // The plug-in's run of one archive counts for that archive's row of the list, if it has one.
+        QList<qint32> idFile;
+        QString errore;
+        if (!righeDelFile(m_rigaComando, idFile, errore)) {
+            ScriviLog(QStringLiteral("Esito della sincronizzazione non registrato: Errore ") + errore, true);
+        }
+        esito = sincronizzaArchivio(m_rigaComando, idFile, totaleErrori);
     } else {
         if (!m_databaseSync) {
             return listaIlleggibile(QStringLiteral("3420 Lista degli archivi non aperta"));
@@ -79,7 +139,8 @@ bool EsecuzioneSync::SincronizzaTutti()
         for (; !rs.eof() && !m_annullato; rs.muoviProssimo()) {
             m_archivioCorrente = rs.testo(QStringLiteral("Descrizione"));
             ScriviLog(QStringLiteral("Sincronizzo ") + m_archivioCorrente);
-            if (!sincronizzaArchivio(rs.testo(QStringLiteral("File")), totaleErrori)) {
+            if (!sincronizzaArchivio(rs.testo(QStringLiteral("File")), {rs.valore(QStringLiteral("ID")).toInt()},
+                                     totaleErrori)) {
                 esito = false;
             }
         }

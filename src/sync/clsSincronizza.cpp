@@ -143,6 +143,8 @@ bool clsSincronizza::Sincronizza(const QString &fileName)
     m_stato.annullato = false;
     m_stato.reinviaCartella = false;
     m_errori = 0;
+    m_inviate = m_scaricate = m_unite = 0;
+    m_esito.clear();
     m_erroreNonGestito.clear();
     m_idGruppo = m_progressivo = m_idMedico = 0;
     m_cfMedico.clear();
@@ -153,6 +155,9 @@ bool clsSincronizza::Sincronizza(const QString &fileName)
     auto fallisci = [this] {
         m_archivio.chiudi();
         m_stato.archivio = nullptr;
+        if (m_esito.isEmpty()) {
+            m_esito = m_erroreNonGestito;
+        }
         return false;
     };
 
@@ -190,11 +195,14 @@ bool clsSincronizza::Sincronizza(const QString &fileName)
     }
 
     if (m_stato.annullato) {
-        ScriviLogArchivio(QStringLiteral("Operazione annullata dall'utente"));
+        m_esito = QStringLiteral("Operazione annullata dall'utente");
+        ScriviLogArchivio(m_esito);
     } else if (!m_stato.messaggioErrore.isEmpty() && !risultato) {
-        ScriviLogArchivio(m_stato.messaggioErrore, true);
+        m_esito = m_stato.messaggioErrore;
+        ScriviLogArchivio(m_esito, true);
     } else if (risultato) {
-        ScriviLogArchivio(QStringLiteral("Operazione conclusa"));
+        m_esito = QStringLiteral("Operazione conclusa");
+        ScriviLogArchivio(m_esito);
     }
     ScriviLogArchivio(QString());
     fallisci();
@@ -575,6 +583,7 @@ bool clsSincronizza::ImportaModificheServer()
         q.finish();
         if (m_unione->ImportaModifiche(paziente, m.medico, pacchetto)) {
             importate << QString::number(m.id);
+            ++m_unite;
         } else if (!m_stato.annullato) {
             ScriviLogArchivio(QStringLiteral("Attenzione: Non è stato possibile aggiornare la cartella di ") +
                                   nominativo(paziente) + QStringLiteral(" per il seguente errore:") + CrLf +
@@ -663,7 +672,9 @@ bool clsSincronizza::SincronizzaPaziente(clsPaziente &p)
             }
         } else {
             p.ID = 0;
-            if (!m_unione->ImportaCartella(p, cartella) && !m_stato.annullato) {
+            if (m_unione->ImportaCartella(p, cartella)) {
+                ++m_scaricate;
+            } else if (!m_stato.annullato) {
                 ScriviLogArchivio(QStringLiteral("Attenzione: La cartella di ") + nominativo(p) +
                                       QStringLiteral(" non è stata importata per il seguente errore: ") + CrLf +
                                       m_stato.messaggioErrore,
@@ -713,6 +724,7 @@ bool clsSincronizza::SincronizzaPaziente(clsPaziente &p)
                 }
                 invia = false;
             } else {
+                ++m_scaricate;
                 // The local stamp now names the chart just merged.
                 l.IDUpdate = p.IDUpdate;
                 if (m_stato.cartellaComeInviata && !ResetToSend(l.ID)) {
@@ -739,6 +751,7 @@ bool clsSincronizza::SincronizzaPaziente(clsPaziente &p)
     l.Autorizzazioni = p.Autorizzazioni;
     ScriviLogArchivio(QStringLiteral("Invio di ") + nominativo(l));
     if (InvioCartella(l)) {
+        ++m_inviate;
         p.IDUpdate = l.IDUpdate;
     } else if (!m_stato.annullato) {
         ScriviLogArchivio(QStringLiteral("Attenzione: La cartella di ") + nominativo(l) +

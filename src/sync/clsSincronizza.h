@@ -38,6 +38,15 @@ public:
     void Annulla();
     // Error lines written to the archive log during the latest Sincronizza.
     qint32 Errori() const { return m_errori; }
+    // What the latest Sincronizza did: charts sent, charts downloaded (new or brought up to date),
+    // colleagues' modification packages merged.
+    qint32 Inviate() const { return m_inviate; }
+    qint32 Scaricate() const { return m_scaricate; }
+    qint32 Unite() const { return m_unite; }
+    // How the latest Sincronizza ended: "Operazione conclusa", "Operazione annullata dall'utente",
+    // the reason of the failed step, or the failure that the archive log does not hold; empty when
+    // a step stopped without a reason.
+    QString Esito() const { return m_esito; }
 
     // "Today" and "now" for the rules that depend on them.
     void impostaOrologio(std::function<QDateTime()> adesso) { m_adesso = std::move(adesso); }
@@ -111,6 +120,10 @@ private:
     QString m_cartellaArchivio;
     bool m_haSole = false;
     qint32 m_errori = 0;
+    qint32 m_inviate = 0;
+    qint32 m_scaricate = 0;
+    qint32 m_unite = 0;
+    QString m_esito;
     QString m_erroreNonGestito;
 
     QString m_cfMedico;

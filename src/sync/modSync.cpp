@@ -35,16 +35,18 @@ QString RigaComandoDa(const QStringList &argomenti)
     return argomenti.mid(1).join(QLatin1Char(' '));
 }
 
-void AvviaSincronizzazione(const std::function<void()> &sincronizzaTray)
+bool AvviaSincronizzazione(const std::function<bool()> &sincronizzaTray)
 {
+    bool esito = false;
     if (!ConnettiServer()) {
         ScriviLog(UltimoErrore(), true);
     } else {
-        sincronizzaTray();
+        esito = sincronizzaTray();
     }
     ChiudiServer();
     ScriviLog(QStringLiteral("Operazione terminata"));
     ScriviLog(QString());
+    return esito;
 }
 
 } // namespace modSync

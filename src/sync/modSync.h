@@ -24,7 +24,8 @@ void PreparaAvvio();
 QString RigaComandoDa(const QStringList &argomenti);
 
 // Connects to the server, lets `sincronizzaTray` run the archives, closes the connection and ends
-// the run log's block. A connection failure is logged and no archive is touched.
-void AvviaSincronizzazione(const std::function<void()> &sincronizzaTray);
+// the run log's block. A connection failure is logged and no archive is touched. The result is
+// `sincronizzaTray`'s, false when the server could not be reached.
+bool AvviaSincronizzazione(const std::function<bool()> &sincronizzaTray);
 
 } // namespace modSync

@@ -12,6 +12,7 @@
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QSet>
+#include <QSystemTrayIcon>
 #include <QToolBar>
 
 using namespace lanvera;
@@ -56,6 +57,8 @@ protected:
         ASSERT_TRUE(m_lista.apri(percorso(QStringLiteral("Quor.mdb"))));
         m_esecuzione.impostaListaArchivi(&m_lista);
         m_form.impostaAttesaFinale(0);
+        // As on a desktop with a notification area; the window is opened by a click.
+        m_form.impostaTrayDisponibile(true);
         registraMedico(CfRossi, QStringLiteral("Rossi"), QStringLiteral("Mario"), PasswordRossi);
     }
 
@@ -165,6 +168,29 @@ TEST_F(FinestraTest, WindowOpenedDuringTheRunStaysAfterIt)
     EXPECT_TRUE(m_form.SincronizzaTray());
     EXPECT_TRUE(m_form.isVisible());
     EXPECT_FALSE(m_autoExit);
+}
+
+TEST_F(FinestraTest, WithoutATrayTheWindowShowsForTheRunAndStays)
+{
+    ASSERT_FALSE(QSystemTrayIcon::isSystemTrayAvailable()) << "the offscreen platform has no tray";
+    bool autoExit = true;
+    frmInviaRicevi form{m_esecuzione, m_prompt, autoExit};
+    form.impostaAttesaFinale(0);
+    archivi(1);
+    bool visibileDurante = false;
+    alRigo(QStringLiteral("Identificazione"), [&] { visibileDurante = form.isVisible() && !form.isMinimized(); });
+    EXPECT_TRUE(form.SincronizzaTray());
+    EXPECT_TRUE(visibileDurante);
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(autoExit) << "it stays until closed, as when opened by a click";
+    EXPECT_TRUE(form.testoLog()->toPlainText().contains(QStringLiteral("Operazione conclusa")));
+
+    // hidden again during a run: the program ends by itself, as when opened by a click
+    autoExit = true;
+    alRigo(QStringLiteral("Identificazione"), [&] { form.close(); });
+    EXPECT_TRUE(form.SincronizzaTray());
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(autoExit);
 }
 
 TEST_F(FinestraTest, ClickAfterTheEndKeepsTheWindow)

@@ -1,5 +1,6 @@
 #include "Recordset.h"
 #include "SyncFixture.h"
+#include "modEsitiSync.h"
 #include "modIni.h"
 
 #include <QDir>
@@ -69,7 +70,7 @@ TEST_F(ProgrammaTest, MissingHostIsLoggedAndNothingIsTouched)
     ASSERT_TRUE(ScriviIniFile(m_ini, QStringLiteral("Setup"), QStringLiteral("Host"), QString()));
     const QString archivio = generaArchivio(QStringLiteral("Rossi.mdb"), 3);
     const QByteArray prima = impronta(archivio);
-    EXPECT_EQ(avvia({archivio}), 0);
+    EXPECT_EQ(avvia({archivio}), 1) << "no server: a failure for the scheduler";
     EXPECT_EQ(logSync(),
               (QStringList{QStringLiteral("Avvio sincronizzazione"), QString(22, QLatin1Char('-')),
                            QStringLiteral("Connessione al server"), QStringLiteral("Manca l'indirizzo dell'Host"),
@@ -101,11 +102,71 @@ TEST_F(ProgrammaTest, UnreadableListEndsTheRunWithItsError)
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write("rovinato");
     }
-    EXPECT_EQ(avvia(), 0);
+    EXPECT_EQ(avvia(), 1);
     const QStringList log = logSync();
     ASSERT_EQ(log.size(), 5);
     EXPECT_TRUE(log.at(2).startsWith(QStringLiteral("Errore: 26 ")));
     EXPECT_EQ(log.at(3), QStringLiteral("Operazione terminata"));
+}
+
+TEST_F(ProgrammaTest, EachArchiveOutcomeIsKeptAndAnyFailureExitsOne)
+{
+    registraMedico(CfRossi, QStringLiteral("Rossi"), QStringLiteral("Mario"), PasswordRossi);
+    const QString buono = generaArchivio(QStringLiteral("Rossi.mdb"), 3);
+    const QString mancante = percorso(QStringLiteral("Sparito/Archivio.mdb"));
+    QDir().mkpath(percorso(QStringLiteral("Verdi")));
+    const QString rifiutato =
+        generaArchivio(QStringLiteral("Verdi/Archivio.mdb"), 3, CfRossi, QStringLiteral("{AES}sbagliata"));
+    EXPECT_EQ(avvia(), 0) << "an empty list is no failure";
+    Database lista;
+    ASSERT_TRUE(lista.apri(m_dati + QStringLiteral("/Quor.mdb")));
+    ASSERT_TRUE(lista.esegui(QStringLiteral("INSERT INTO tblFile (ID, File, Descrizione) VALUES (1, ?, 'A'), (2, ?, "
+                                            "'B'), (3, ?, 'C')"),
+                             {buono, mancante, rifiutato}));
+    const QDateTime prima = QDateTime::currentDateTime().addSecs(-1);
+
+    EXPECT_EQ(avvia(), 1);
+    QHash<qint32, StatoArchivio> stati = LeggiStatiArchivi(lista);
+    ASSERT_EQ(stati.size(), 3);
+    const EsitoSync a = stati.value(1).ultimo;
+    EXPECT_EQ(a.esito, QStringLiteral("Operazione conclusa"));
+    EXPECT_TRUE(a.riuscito);
+    EXPECT_EQ(a.file, buono);
+    EXPECT_TRUE(prima <= a.inizio && a.inizio <= a.fine && a.fine <= QDateTime::currentDateTime());
+    EXPECT_EQ(stati.value(1).ultimoSuccesso, a.fine);
+    const struct
+    {
+        qint32 id;
+        QString inizioEsito;
+    } falliti[] = {{2, QStringLiteral("Apertura archivio: Errore 3024 ")}, {3, QStringLiteral("Password non valida")}};
+    for (const auto &f : falliti) {
+        const StatoArchivio s = stati.value(f.id);
+        EXPECT_TRUE(s.ultimo.esito.startsWith(f.inizioEsito)) << s.ultimo.esito.toStdString();
+        EXPECT_FALSE(s.ultimo.riuscito);
+        EXPECT_GE(s.ultimo.errori, 1);
+        EXPECT_FALSE(s.ultimoSuccesso.isValid());
+    }
+
+    // All good, the plug-in's run of a listed archive counting for its row.
+    ASSERT_TRUE(lista.esegui(QStringLiteral("DELETE FROM tblFile WHERE ID<>1")));
+    EXPECT_EQ(avvia(), 0);
+    EXPECT_EQ(avvia({buono}), 0);
+    auto righe = [&lista](qint32 id) {
+        return SyncFixture::valore(lista.percorso(), QStringLiteral("SELECT count(*) FROM tblEsitiSync WHERE IDFile=?"),
+                                   {id})
+            .toInt();
+    };
+    EXPECT_EQ(righe(1), 3);
+
+    // A list that refuses the outcome costs the record, never the run.
+    ASSERT_TRUE(lista.esegui(QStringLiteral("CREATE TRIGGER rifiuta BEFORE INSERT ON tblEsitiSync BEGIN SELECT "
+                                            "RAISE(ABORT, 'rifiutato'); END")));
+    QFile::remove(m_dati + QStringLiteral("/Quor.log"));
+    EXPECT_EQ(avvia(), 0);
+    EXPECT_EQ(logSync().mid(3, 3),
+              (QStringList{QStringLiteral("Sincronizzo A"), QStringLiteral("Operazione completata con successo"),
+                           QStringLiteral("Esito della sincronizzazione non registrato: Errore 19 rifiutato")}));
+    EXPECT_EQ(righe(1), 3);
 }
 
 // The list of archives as a stopped or older program may leave it; Rossi's archive to list.
@@ -219,7 +280,7 @@ TEST_F(ListaTest, ListThatCannotBeReadSaysSoInTheRunLog)
         ASSERT_TRUE(
             lista.esegui(QStringLiteral("CREATE TABLE tblFile(ID INTEGER PRIMARY KEY AUTOINCREMENT, File TEXT)")));
     }
-    EXPECT_EQ(avvia(), 0);
+    EXPECT_EQ(avvia(), 1);
     const QStringList log = messaggi(m_dati + QStringLiteral("/Quor.log"), 0);
     ASSERT_EQ(log.size(), 6) << log.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(log.at(3).startsWith(QStringLiteral("ERR ")));

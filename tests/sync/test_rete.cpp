@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QSqlRecord>
 
+#include <array>
 #include <functional>
 #include <zip.h>
 
@@ -88,6 +89,8 @@ TEST_F(ReteTest, PublishThenDownloadThenNothingMoves)
     const QStringList primo = sincronizza(m_studio);
     EXPECT_EQ(conta(primo, QStringLiteral("Invio di ")), 6);
     EXPECT_EQ(m_sync.Errori(), 0) << primo.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(m_sync.Esito(), QStringLiteral("Operazione conclusa"));
+    EXPECT_EQ((std::array{m_sync.Inviate(), m_sync.Scaricate(), m_sync.Unite()}), (std::array{6, 0, 0}));
     AdminConnection admin;
     EXPECT_EQ(admin.scalar(QStringLiteral("SELECT count(*) FROM quor_%1.tblcartella").arg(m_idRossi)).toInt(), 6);
     EXPECT_EQ(admin.scalar(QStringLiteral("SELECT count(*) FROM quor.tblanagrafica WHERE IDUpdate LIKE '{%}'")).toInt(),
@@ -95,6 +98,7 @@ TEST_F(ReteTest, PublishThenDownloadThenNothingMoves)
 
     const QStringList casa = sincronizza(m_casa);
     EXPECT_EQ(conta(casa, QStringLiteral("Scarico cartella di ")), 6);
+    EXPECT_EQ((std::array{m_sync.Inviate(), m_sync.Scaricate(), m_sync.Unite()}), (std::array{0, 6, 0}));
     EXPECT_EQ(m_sync.Errori(), 0) << casa.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(valore(m_casa, QStringLiteral("SELECT count(*) FROM tblAnagrafica")).toInt(), 6);
     for (const clsPaziente &p : pubblicati) {
@@ -200,6 +204,8 @@ TEST_F(ReteTest, ColleaguesModificationsAreMergedDeletedAndSentBack)
     const QStringList righe = sincronizza(m_studio);
     EXPECT_TRUE(righe.contains(QStringLiteral("Aggiorno cartella di ") + x.Cognome + QLatin1Char(' ') + x.Nome));
     EXPECT_EQ(conta(righe, QStringLiteral("Attenzione: Non è stato possibile aggiornare la cartella di ")), 1);
+    EXPECT_EQ((std::array{m_sync.Inviate(), m_sync.Unite()}), (std::array{1, 1}))
+        << "the broken package is not counted";
     EXPECT_TRUE(righe.contains(QStringLiteral("Invio di ") + x.Cognome + QLatin1Char(' ') + x.Nome))
         << righe.join(QLatin1Char('\n')).toStdString();
     EXPECT_EQ(valore(m_studio, QStringLiteral("SELECT Diario FROM tblDiario WHERE GUID=?"), {guid}).toString(),

@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QScrollBar>
+#include <QSystemTrayIcon>
 #include <QThread>
 #include <QTimer>
 #include <QToolBar>
@@ -26,7 +27,7 @@ const QString Prodotto = QStringLiteral("Lanvera");
 frmInviaRicevi::frmInviaRicevi(EsecuzioneSync &esecuzione, lanvera::Prompt &prompt, bool &autoExit, QWidget *parent)
     : QMainWindow(parent), m_esecuzione(esecuzione), m_prompt(prompt), m_autoExit(autoExit),
       m_txtLog(new QPlainTextEdit(this)), m_timer2(new QTimer(this)), m_tray(new modTray(this)),
-      m_fotogrammi(modTray::Fotogrammi())
+      m_fotogrammi(modTray::Fotogrammi()), m_trayDisponibile(QSystemTrayIcon::isSystemTrayAvailable())
 {
     setWindowTitle(QStringLiteral("Sincronizzazione Lanvera"));
     m_txtLog->setReadOnly(true);
@@ -97,6 +98,13 @@ bool frmInviaRicevi::SincronizzaTray()
     m_inCorso = true;
     m_tray->TrayAggiungi(m_fotogrammi.value(0), QStringLiteral("Sincronizzazione Lanvera Clinora"),
                          QStringLiteral("Avvio della sincronizzazione"), QStringLiteral("Lanvera di Clinora"));
+    if (!m_trayDisponibile) {
+        // No icon to see or click: the window takes its place, or a run started by hand would be
+        // invisible. Shown now, it stays after the run as when the user opens it.
+        showNormal();
+        raise();
+        activateWindow();
+    }
 
     m_timer2->start();
     const bool esito = m_esecuzione.SincronizzaTutti();

@@ -15,8 +15,8 @@ class Prompt;
 }
 
 // Sync's window: the lines of the archive logs as they are written, Save, Print and Stop. It stays
-// hidden during a run unless the user clicks the tray icon; while a run goes on, closing only
-// hides it.
+// hidden during a run unless the user clicks the tray icon; where the desktop has no notification
+// area it shows from the start instead. While a run goes on, closing only hides it.
 class frmInviaRicevi : public QMainWindow
 {
     Q_OBJECT
@@ -50,6 +50,8 @@ public:
     modTray &tray() const { return *m_tray; }
     // How long the window waits for a tray click after the run (5 seconds).
     void impostaAttesaFinale(int secondi) { m_attesaFinale = secondi; }
+    // Whether the desktop shows the tray icon (asked of the desktop by default).
+    void impostaTrayDisponibile(bool disponibile) { m_trayDisponibile = disponibile; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -72,4 +74,5 @@ private:
     QDateTime m_scadenzaFumetto;
     bool m_inCorso = false;
     int m_attesaFinale = 5;
+    bool m_trayDisponibile;
 };

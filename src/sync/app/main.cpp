@@ -28,6 +28,9 @@ bool senzaSchermo()
 
 } // namespace
 
+// Exit status, for the scheduler, cron and systemd: 0 when every archive of the run ended with
+// "Operazione conclusa" (or the list was empty), 1 when any did not, when the server could not be
+// reached or the list could not be read. A second instance ends at once with 0.
 int main(int argc, char **argv)
 {
     const bool headless = senzaSchermo();
@@ -52,42 +55,54 @@ int main(int argc, char **argv)
     modSync::PreparaAvvio();
     const QString rigaComando = modSync::RigaComandoDa(QCoreApplication::arguments());
 
+    // The list is also where each archive's outcome is kept: opened for the one archive of the
+    // command line too, though a list that cannot be opened only costs that record then.
     lanvera::dao::Database databaseSync;
-    if (rigaComando.isEmpty() && !databaseSync.apri(modSync::FileListaArchivi())) {
-        lanvera::ScriviLog(QStringLiteral("Errore: ") + databaseSync.ultimoErrore().testo(), true);
-        lanvera::ScriviLog(QStringLiteral("Operazione terminata"));
-        lanvera::ScriviLog(QString());
-        return 0;
+    if (!databaseSync.apri(modSync::FileListaArchivi())) {
+        const QString errore = databaseSync.ultimoErrore().testo();
+        if (rigaComando.isEmpty()) {
+            lanvera::ScriviLog(QStringLiteral("Errore: ") + errore, true);
+            lanvera::ScriviLog(QStringLiteral("Operazione terminata"));
+            lanvera::ScriviLog(QString());
+            return 1;
+        }
+        lanvera::ScriviLog(QStringLiteral("Esito della sincronizzazione non registrato: Errore ") + errore, true);
     }
 
     EsecuzioneSync esecuzione(lanvera::ServerDB());
     esecuzione.impostaRigaComando(rigaComando);
-    esecuzione.impostaListaArchivi(rigaComando.isEmpty() ? &databaseSync : nullptr);
+    esecuzione.impostaListaArchivi(databaseSync.aperto() ? &databaseSync : nullptr);
 
     if (headless) {
         QObject::connect(&esecuzione, &EsecuzioneSync::Log, [](const QString &riga) {
             std::printf("%s\n", qPrintable(riga));
             std::fflush(stdout);
         });
-        modSync::AvviaSincronizzazione([&esecuzione] { esecuzione.SincronizzaTutti(); });
-        return 0;
+        const bool esito = modSync::AvviaSincronizzazione([&esecuzione] {
+            esecuzione.SincronizzaTutti();
+            return esecuzione.TuttiConclusi();
+        });
+        return esito ? 0 : 1;
     }
 
     PromptMessageBox prompt;
     auto form = std::make_unique<frmInviaRicevi>(esecuzione, prompt, autoExit);
     prompt.impostaGenitore(form.get());
-    modSync::AvviaSincronizzazione([&] {
+    const bool esito = modSync::AvviaSincronizzazione([&] {
         form->SincronizzaTray();
         if (autoExit) {
             form.reset();
         }
+        return esecuzione.TuttiConclusi();
     });
     databaseSync.chiudi();
+    const int stato = esito ? 0 : 1;
     if (autoExit || !form) {
-        return 0;
+        return stato;
     }
-    // The user opened the window: the process ends when he closes it.
+    // The window is open (the user opened it, or there is no tray): the process ends when it is closed.
     QApplication::setQuitOnLastWindowClosed(false);
     form->show();
-    return QCoreApplication::exec();
+    QCoreApplication::exec();
+    return stato;
 }
