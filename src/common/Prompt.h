@@ -46,6 +46,15 @@ public:
     virtual QString fileDaSalvare(const QString &titolo, const QString &filtro) = 0;
     // The print dialog over `stampante` (default settings): true to print, false when cancelled.
     virtual bool stampante(QPrinter &stampante) = 0;
+    // An existing file to open, starting in `cartella`; empty when cancelled. Nobody but the
+    // programs' own prompt has a file to offer, hence the empty default.
+    virtual QString fileDaAprire(const QString &titolo, const QString &filtro, const QString &cartella)
+    {
+        Q_UNUSED(titolo);
+        Q_UNUSED(filtro);
+        Q_UNUSED(cartella);
+        return {};
+    }
 
     // A confirmation: question icon, Yes and No, No as the default.
     Risposta conferma(const QString &titolo, const QString &testo)

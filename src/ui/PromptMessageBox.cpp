@@ -47,6 +47,11 @@ QString PromptMessageBox::fileDaSalvare(const QString &titolo, const QString &fi
     return QFileDialog::getSaveFileName(m_genitore, titolo, QString(), FiltroQt(filtro));
 }
 
+QString PromptMessageBox::fileDaAprire(const QString &titolo, const QString &filtro, const QString &cartella)
+{
+    return QFileDialog::getOpenFileName(m_genitore, titolo, cartella, FiltroQt(filtro));
+}
+
 bool PromptMessageBox::stampante(QPrinter &stampante)
 {
     QPrintDialog dialogo(&stampante, m_genitore);

@@ -16,6 +16,7 @@ public:
     Risposta chiedi(const Messaggio &messaggio) override;
     QString fileDaSalvare(const QString &titolo, const QString &filtro) override;
     bool stampante(QPrinter &stampante) override;
+    QString fileDaAprire(const QString &titolo, const QString &filtro, const QString &cartella) override;
 
     // "Testo|*.txt|Tutti|*.txt;*.log" as Qt writes it: "Testo (*.txt);;Tutti (*.txt *.log)". A
     // filter without bars is Qt's already.
