@@ -63,7 +63,7 @@ frmGestioneUtenti::frmGestioneUtenti(lanvera::dao::Database &lista, lanvera::Pro
                               QStringLiteral("Ultima sincronizzazione"), QStringLiteral("Esito")});
     // Widths in the proportion of the two columns the list always had, 30 to 70.
     const int unita = m_Grid1->fontMetrics().averageCharWidth();
-    const int larghezze[] = {30, 70, 20, 30};
+    const int larghezze[] = {30, 70, 24, 30};
     for (int c = 0; c < NumeroColonne; ++c) {
         m_Grid1->setColumnWidth(c, larghezze[c] * unita);
     }
