@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "Prompt.h"
+#include "PromptCopione.h"
 #include "StampaQt.h"
 #include "frmEditUtente.h"
 #include "frmGestioneUtenti.h"
@@ -22,34 +23,6 @@
 #include <gtest/gtest.h>
 
 namespace lanvera::test {
-
-// Answers as a test tells it and writes down each question as "title icon text [buttons]".
-class PromptCopione : public Prompt
-{
-public:
-    Risposta chiedi(const Messaggio &m) override
-    {
-        const char *icone[] = {"i", "?", "!", "x"};
-        QString riga = m.titolo + QLatin1Char(' ') + QLatin1String(icone[int(m.icona)]) + QLatin1Char(' ') + m.testo;
-        if (m.pulsanti == Pulsanti::SiNo) {
-            riga += m.predefinita == Risposta::No ? QStringLiteral(" [Si/No*]") : QStringLiteral(" [Si*/No]");
-        }
-        domande << riga;
-        return risposte.isEmpty() ? m.predefinita : risposte.takeFirst();
-    }
-    QString fileDaSalvare(const QString &, const QString &) override { return {}; }
-    bool stampante(QPrinter &) override { return false; }
-    QString fileDaAprire(const QString &titolo, const QString &filtro, const QString &) override
-    {
-        dialoghi << titolo + QLatin1Char('|') + filtro;
-        return file;
-    }
-
-    QList<Risposta> risposte;
-    QStringList domande;
-    QStringList dialoghi;
-    QString file;
-};
 
 // A data folder and a program folder of their own for each test, the list prepared as the
 // program's start prepares it, and the modal forms played by the test.

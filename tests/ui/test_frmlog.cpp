@@ -1,3 +1,4 @@
+#include "PromptCopione.h"
 #include "PromptMessageBox.h"
 #include "StampaQt.h"
 #include "frmLog.h"
@@ -22,41 +23,7 @@ using lanvera::Prompt;
 
 namespace {
 
-// Answers as a test tells it and writes down each question as "title icon text [buttons]". The
-// print dialog always points the printer at `pdf`: only a print not refused leaves that file.
-class PromptCopione : public Prompt
-{
-public:
-    Risposta chiedi(const Messaggio &m) override
-    {
-        const char *icone[] = {"i", "?", "!", "x"};
-        QString riga = m.titolo + QLatin1Char(' ') + QLatin1String(icone[int(m.icona)]) + QLatin1Char(' ') + m.testo;
-        if (m.pulsanti == Pulsanti::SiNo) {
-            riga += m.predefinita == Risposta::No ? QStringLiteral(" [Si/No*]") : QStringLiteral(" [Si*/No]");
-        }
-        domande << riga;
-        return risposte.isEmpty() ? m.predefinita : risposte.takeFirst();
-    }
-    QString fileDaSalvare(const QString &titolo, const QString &filtro) override
-    {
-        dialoghi << titolo + QLatin1Char('|') + filtro;
-        return file;
-    }
-    bool stampante(QPrinter &stampante) override
-    {
-        dialoghi << QStringLiteral("stampa");
-        stampante.setOutputFormat(QPrinter::PdfFormat);
-        stampante.setOutputFileName(pdf);
-        return stampa;
-    }
-
-    QList<Risposta> risposte;
-    QStringList domande;
-    QStringList dialoghi;
-    QString file;
-    QString pdf;
-    bool stampa = true;
-};
+using lanvera::test::PromptCopione;
 
 QByteArray contenuto(const QString &file)
 {
