@@ -124,6 +124,7 @@ bool Database::apriConnessione(const QString &percorso, bool solaLettura)
     }
     m_percorso = percorso;
     m_campi.clear();
+    m_definizioni.clear();
     return true;
 }
 
@@ -243,6 +244,7 @@ bool Database::esegui(const QString &sql, const QVariantList &valori)
                                         QRegularExpression::CaseInsensitiveOption);
     if (ddl.match(sql).hasMatch()) {
         m_campi.clear();
+        m_definizioni.clear();
     }
     QSqlQuery q(connessione());
     if (!q.prepare(sql)) {
@@ -267,13 +269,16 @@ bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &t
     QSqlQuery q(db);
 
     // Column definitions of the source, rebuilt for the copy: names, declared types, defaults.
-    if (!q.exec(QStringLiteral("PRAGMA main.table_info(%1)").arg(Parentesi(tabellaOrigine)))) {
+    // Packing asks for the same tables for every chart: they are read once, like the column names.
+    const QString chiaveDefinizione = tabellaOrigine.toLower();
+    QStringList colonne = m_definizioni.value(chiaveDefinizione);
+    const bool nota = !colonne.isEmpty();
+    QStringList chiavi;
+    if (!nota && !q.exec(QStringLiteral("PRAGMA main.table_info(%1)").arg(Parentesi(tabellaOrigine)))) {
         m_errore = ErroreDa(q.lastError());
         return false;
     }
-    QStringList colonne;
-    QStringList chiavi;
-    while (q.next()) {
+    while (!nota && q.next()) {
         QString def = Parentesi(q.value(1).toString());
         const QString tipo = q.value(2).toString();
         if (!tipo.isEmpty()) {
@@ -295,6 +300,9 @@ bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &t
     }
     if (!chiavi.isEmpty()) {
         colonne << QStringLiteral("PRIMARY KEY (%1)").arg(chiavi.join(QLatin1Char(',')));
+    }
+    if (!nota) {
+        m_definizioni.insert(chiaveDefinizione, colonne);
     }
 
     if (!collegaDestinazione(fileDestinazione)) {
@@ -333,6 +341,10 @@ bool Database::esisteTabella(const QString &tabella) const
 {
     if (!aperto()) {
         return false;
+    }
+    // A table whose columns are known exists: the merge asks for every table of every chart.
+    if (!m_campi.value(tabella.toLower()).isEmpty()) {
+        return true;
     }
     QSqlQuery q(connessione());
     q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name=? COLLATE NOCASE"));

@@ -96,6 +96,7 @@ private:
     int m_attesaBlocco = 5000;
     QString m_destinazione;                      // the attached target of the copies, if any
     mutable QHash<QString, QStringList> m_campi; // lower-case table name -> its columns
+    QHash<QString, QStringList> m_definizioni;   // lower-case table name -> its columns as a copy creates them
 };
 
 // "[name]": a table or column name as it stands in a statement.

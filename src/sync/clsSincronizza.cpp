@@ -119,8 +119,9 @@ void clsSincronizza::ScriviLogArchivio(const QString &messaggio, bool errore)
     const QString voce =
         lanvera::ScriviLogArchivio(m_cartellaArchivio, messaggio, errore, lanvera::TagSync, m_adesso());
     Q_EMIT Log(voce);
+    // The window shows the line and Stop is seen at once; a sleep here would cost every chart a
+    // millisecond and more.
     QCoreApplication::processEvents();
-    QThread::msleep(1);
 }
 
 void clsSincronizza::Annulla()

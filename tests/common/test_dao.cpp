@@ -195,6 +195,38 @@ TEST_F(DaoTest, MakeTableCopiesOnePatientsRowsWithColumnsAndTypes)
     EXPECT_EQ(rs.testo(QStringLiteral("Nota")), QStringLiteral("l'altra"));
 }
 
+// Packing reuses what it read of a table; a column added in between still reaches the next copy,
+// and a dropped table is no longer there.
+TEST_F(DaoTest, MakeTableSeesTheArchivesSchemaAsItChanges)
+{
+    Database db;
+    ASSERT_TRUE(db.apri(m_archivio));
+    const auto copia = [&](const QString &file) {
+        {
+            Database p;
+            EXPECT_TRUE(p.crea(file, true));
+        }
+        return db.esegui(QStringLiteral("SELECT [tblDiario].* INTO [tblDiario] IN \"%1\" FROM [tblDiario] WHERE "
+                                        "IDPaziente=1")
+                             .arg(file));
+    };
+    ASSERT_TRUE(copia(m_dir.filePath(QStringLiteral("uno.mdb"))));
+    ASSERT_TRUE(db.esisteTabella(QStringLiteral("tbldiario pip")));
+    EXPECT_EQ(db.campi(QStringLiteral("tbldiario pip")).size(), 3);
+    ASSERT_TRUE(db.esegui(QStringLiteral("ALTER TABLE tblDiario ADD COLUMN Sede TEXT DEFAULT 'Roma'")));
+    ASSERT_TRUE(db.esegui(QStringLiteral("DROP TABLE [tbldiario pip]")));
+    EXPECT_FALSE(db.esisteTabella(QStringLiteral("tbldiario pip")));
+    ASSERT_TRUE(copia(m_dir.filePath(QStringLiteral("due.mdb"))));
+    db.chiudi();
+
+    Database p;
+    ASSERT_TRUE(p.apri(m_dir.filePath(QStringLiteral("due.mdb"))));
+    EXPECT_EQ(p.campi(QStringLiteral("tblDiario")).last(), QStringLiteral("Sede"));
+    Recordset rs(p);
+    ASSERT_TRUE(rs.apri(QStringLiteral("SELECT Sede FROM tblDiario")));
+    EXPECT_EQ(rs.testo(QStringLiteral("Sede")), QStringLiteral("Roma"));
+}
+
 TEST_F(DaoTest, RolledBackTransactionLeavesNoTrace)
 {
     const QByteArray prima = impronta(m_archivio);
