@@ -315,17 +315,15 @@ bool creaTabelleMancanti(lanvera::dao::Database &origine, lanvera::dao::Database
 bool copiaTabelle(lanvera::dao::Database &origine, lanvera::dao::Database &destinazione, const QString &tabelle,
                   QString &errore)
 {
-    const QHash<QString, QStringList> campiOrigine = origine.campiTabelle();
-    const QHash<QString, QStringList> campiQui = destinazione.campiTabelle();
     for (const QString &voce : tabelle.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QString tabella = voce.trimmed();
-        const auto daCopiare = campiOrigine.constFind(tabella.toLower());
-        if (daCopiare == campiOrigine.cend()) {
+        const QStringList daCopiare = origine.campi(tabella);
+        if (daCopiare.isEmpty()) {
             continue;
         }
-        const QStringList qui = campiQui.value(tabella.toLower());
+        const QStringList qui = destinazione.campi(tabella);
         QStringList comuni;
-        for (const QString &c : *daCopiare) {
+        for (const QString &c : daCopiare) {
             if (qui.contains(c, Qt::CaseInsensitive)) {
                 comuni << lanvera::dao::Parentesi(c);
             }

@@ -262,23 +262,22 @@ bool Database::esegui(const QString &sql, const QVariantList &valori)
     return true;
 }
 
-bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &tabellaDestinazione,
-                                 const QString &fileDestinazione, const QString &restoSql, const QVariantList &valori)
+// Column definitions of a source table, rebuilt for a copy: names, declared types, defaults, the
+// primary key. Packing asks for the same tables for every chart: they are read once.
+bool Database::definizioneCopia(const QString &tabella, QStringList &colonne)
 {
-    QSqlDatabase db = connessione();
-    QSqlQuery q(db);
-
-    // Column definitions of the source, rebuilt for the copy: names, declared types, defaults.
-    // Packing asks for the same tables for every chart: they are read once, like the column names.
-    const QString chiaveDefinizione = tabellaOrigine.toLower();
-    QStringList colonne = m_definizioni.value(chiaveDefinizione);
-    const bool nota = !colonne.isEmpty();
-    QStringList chiavi;
-    if (!nota && !q.exec(QStringLiteral("PRAGMA main.table_info(%1)").arg(Parentesi(tabellaOrigine)))) {
+    const QString chiave = tabella.toLower();
+    colonne = m_definizioni.value(chiave);
+    if (!colonne.isEmpty()) {
+        return true;
+    }
+    QSqlQuery q(connessione());
+    if (!q.exec(QStringLiteral("PRAGMA main.table_info(%1)").arg(Parentesi(tabella)))) {
         m_errore = ErroreDa(q.lastError());
         return false;
     }
-    while (!nota && q.next()) {
+    QStringList chiavi;
+    while (q.next()) {
         QString def = Parentesi(q.value(1).toString());
         const QString tipo = q.value(2).toString();
         if (!tipo.isEmpty()) {
@@ -296,13 +295,24 @@ bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &t
         }
     }
     if (colonne.isEmpty()) {
-        return fallisci(1, QStringLiteral("no such table: %1").arg(tabellaOrigine));
+        return fallisci(1, QStringLiteral("no such table: %1").arg(tabella));
     }
     if (!chiavi.isEmpty()) {
         colonne << QStringLiteral("PRIMARY KEY (%1)").arg(chiavi.join(QLatin1Char(',')));
     }
-    if (!nota) {
-        m_definizioni.insert(chiaveDefinizione, colonne);
+    m_definizioni.insert(chiave, colonne);
+    return true;
+}
+
+bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &tabellaDestinazione,
+                                 const QString &fileDestinazione, const QString &restoSql, const QVariantList &valori)
+{
+    QSqlDatabase db = connessione();
+    QSqlQuery q(db);
+
+    QStringList colonne;
+    if (!definizioneCopia(tabellaOrigine, colonne)) {
+        return false;
     }
 
     if (!collegaDestinazione(fileDestinazione)) {
@@ -393,21 +403,17 @@ QHash<QString, QStringList> Database::campiTabelle(const QString &schema) const
     colonne.setForwardOnly(true);
     while (nomi.next()) {
         const QString nome = nomi.value(0).toString();
-        const QString chiave = nome.toLower();
-        if (principale && m_campi.contains(chiave)) {
-            tabelle.insert(chiave, m_campi.value(chiave));
+        if (principale) {
+            tabelle.insert(nome.toLower(), campi(nome));
             continue;
         }
-        QStringList campi;
+        QStringList campiTabella;
         if (colonne.exec(QStringLiteral("PRAGMA %1.table_info(%2)").arg(Parentesi(schema), Parentesi(nome)))) {
             while (colonne.next()) {
-                campi << colonne.value(1).toString();
+                campiTabella << colonne.value(1).toString();
             }
         }
-        if (principale) {
-            m_campi.insert(chiave, campi);
-        }
-        tabelle.insert(chiave, campi);
+        tabelle.insert(nome.toLower(), campiTabella);
     }
     return tabelle;
 }

@@ -66,8 +66,8 @@ public:
     bool esisteCampo(const QString &tabella, const QString &campo) const;
     // Column names in the order of the table's definition; empty for a missing table.
     QStringList campi(const QString &tabella) const;
-    // The columns of every table of a schema ("main" or an attached one) in one query, keyed by the
-    // lower-case table name; those of "main" are kept for campi() too.
+    // The columns of every table of a schema ("main" or an attached one), keyed by the lower-case
+    // table name; those of "main" are the ones campi() keeps.
     QHash<QString, QStringList> campiTabelle(const QString &schema = QStringLiteral("main")) const;
     QStringList tabelle() const;
 
@@ -84,6 +84,7 @@ public:
 
 private:
     bool apriConnessione(const QString &percorso, bool solaLettura);
+    bool definizioneCopia(const QString &tabella, QStringList &colonne);
     bool eseguiCreaTabella(const QString &tabellaOrigine, const QString &tabellaDestinazione,
                            const QString &fileDestinazione, const QString &restoSql, const QVariantList &valori);
     bool fallisci(int numero, const QString &descrizione);

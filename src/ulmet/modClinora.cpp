@@ -627,6 +627,23 @@ bool ScriviTerapia(ContestoClinora &c, qint32 idPaziente, const QString &aicDato
     return riga.registra() != 0;
 }
 
+namespace {
+
+// The prescription of an exam or a visit behind its diary entry.
+qint32 PrescrizioneDelDiario(ContestoClinora &c, qint32 idPaziente, const QDate &data, qint32 idDiario,
+                             const QString &descrizione, qint32 idEsame, qint32 idVisita)
+{
+    Prescrizione p;
+    p.data = data;
+    p.idDiario = idDiario;
+    p.descrizione = descrizione;
+    p.idEsame = idEsame;
+    p.idVisita = idVisita;
+    return ScriviPrescrizione(c, idPaziente, p);
+}
+
+} // namespace
+
 qint32 ScriviVisita(ContestoClinora &c, qint32 idPaziente, const QDate &data, const CodiciRisolti &codici,
                     const QString &descrizioneData, const QString &codiceICD9, const QDate &dataReferto,
                     const QString &risultatoDato)
@@ -648,12 +665,7 @@ qint32 ScriviVisita(ContestoClinora &c, qint32 idPaziente, const QDate &data, co
         idDiario =
             ScriviDiario(c, idPaziente, data, descrizione.isEmpty() ? nome : descrizione, tipo, true, codiceICD9);
         if (idDiario != 0 && codici.visita != 0) {
-            Prescrizione p;
-            p.data = data;
-            p.idDiario = idDiario;
-            p.descrizione = descrizione;
-            p.idVisita = codici.visita;
-            ScriviPrescrizione(c, idPaziente, p);
+            PrescrizioneDelDiario(c, idPaziente, data, idDiario, descrizione, 0, codici.visita);
         }
     }
     if (!risultato.isEmpty()) {
@@ -675,12 +687,7 @@ qint32 ScriviStrumentale(ContestoClinora &c, qint32 idPaziente, const QDate &dat
     const qint32 idDiario = ScriviDiario(c, idPaziente, data, descrizione.isEmpty() ? nome : descrizione,
                                          TipoDiario::Strumentale, codici.esame != 0, codiceICD9);
     if (idDiario != 0 && codici.esame != 0) {
-        Prescrizione p;
-        p.data = data;
-        p.idDiario = idDiario;
-        p.descrizione = descrizione;
-        p.idEsame = codici.esame;
-        ScriviPrescrizione(c, idPaziente, p);
+        PrescrizioneDelDiario(c, idPaziente, data, idDiario, descrizione, codici.esame, 0);
     }
     if (!risultato.isEmpty()) {
         ScriviDiario(c, idPaziente, DataReferto(data, dataReferto), risultato, TipoDiario::Referto, false, codiceICD9);
@@ -707,12 +714,7 @@ qint32 ScriviLaboratorio(ContestoClinora &c, qint32 idPaziente, const QDate &dat
     const qint32 idDiario = ScriviDiario(c, idPaziente, data, nome.isEmpty() ? descrizione : nome,
                                          TipoDiario::Laboratorio, true, codiceICD9);
     if (idDiario != 0) {
-        Prescrizione p;
-        p.data = data;
-        p.idDiario = idDiario;
-        p.descrizione = descrizione;
-        p.idEsame = esame;
-        ScriviPrescrizione(c, idPaziente, p);
+        PrescrizioneDelDiario(c, idPaziente, data, idDiario, descrizione, esame, 0);
     }
     if (risultato.isEmpty()) {
         return idDiario;

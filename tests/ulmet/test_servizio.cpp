@@ -33,9 +33,7 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_cartella.isValid());
-        m_archivio = m_cartella.filePath(u"medico.mdb"_s);
-        ASSERT_TRUE(QFile::copy(QStringLiteral(LANVERA_CLINORA_TEMPLATE), m_archivio));
-        QFile::setPermissions(m_archivio, QFile::ReadOwner | QFile::WriteOwner);
+        m_archivio = CopiaModello(u"medico.mdb"_s);
         PreparaArchivio();
 
         m_servizio.start(QStringLiteral(LANVERA_ULMET_SERVICE),
@@ -118,6 +116,32 @@ protected:
         return trovati;
     }
 
+    // An empty archive of the host's format in the test's folder.
+    QString CopiaModello(const QString &nome)
+    {
+        const QString file = m_cartella.filePath(nome);
+        EXPECT_TRUE(QFile::copy(QStringLiteral(LANVERA_CLINORA_TEMPLATE), file));
+        QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+        return file;
+    }
+
+    // The patient's chart as the service sends it, read out of its zip.
+    void Scarica(const QString &idCartella, clsXML &doc);
+
+    // The document imported into a fresh chart database, the owner's archive serving the
+    // catalogues; the new patient's number (0 when the import failed).
+    qint32 Importa(const clsXML &doc, const QString &file)
+    {
+        lanvera::dao::Database db;
+        EXPECT_TRUE(db.apri(file));
+        ArchivioHost catalogo;
+        EXPECT_TRUE(catalogo.apri(m_archivio));
+        modClinora::ContestoClinora contesto(db, catalogo);
+        const qint32 id = modUlmetImporta::ImportaCartella(contesto, doc);
+        EXPECT_NE(id, 0) << contesto.MessaggioErrore.toStdString();
+        return id;
+    }
+
     QTemporaryDir m_cartella;
     QString m_archivio;
     QProcess m_servizio;
@@ -175,6 +199,12 @@ QByteArray VoceDati(const QString &base64)
     const zip_int64_t letti = zip_fread(voce, dati.data(), info.size);
     zip_fclose(voce);
     return letti == zip_int64_t(info.size) ? dati : QByteArray();
+}
+
+void ServizioTest::Scarica(const QString &idCartella, clsXML &doc)
+{
+    const auto risposta = Risposta(RichiestaCaricaPaziente({CFCollega, PasswordCollega, CFMedico}, idCartella));
+    ASSERT_TRUE(doc.LoadXML(clsXML::Decodifica(VoceDati(risposta->GetNode(risposta->RootNode(), u"dati"_s)))));
 }
 
 TEST_F(ServizioTest, DownloadsTheChartAsAZippedDocument)
@@ -284,21 +314,13 @@ TEST_F(ServizioTest, MergesASentChartIntoThePatientAndKeepsACopy)
 
 TEST_F(ServizioTest, ADownloadedChartIsRebuiltByTheImport)
 {
-    const auto risposta = Risposta(RichiestaCaricaPaziente({CFCollega, PasswordCollega, CFMedico}, u"1"_s));
     clsXML doc;
-    ASSERT_TRUE(doc.LoadXML(clsXML::Decodifica(VoceDati(risposta->GetNode(risposta->RootNode(), u"dati"_s)))));
-
-    // Into an empty chart database, the owner's archive serving the catalogues.
-    const QString copia = m_cartella.filePath(u"ClinoraQUOR.mdb"_s);
-    ASSERT_TRUE(QFile::copy(QStringLiteral(LANVERA_CLINORA_TEMPLATE), copia));
-    QFile::setPermissions(copia, QFile::ReadOwner | QFile::WriteOwner);
+    Scarica(u"1"_s, doc);
+    const QString copia = CopiaModello(u"ClinoraQUOR.mdb"_s);
+    const qint32 id = Importa(doc, copia);
+    ASSERT_NE(id, 0);
     lanvera::dao::Database db;
     ASSERT_TRUE(db.apri(copia));
-    ArchivioHost catalogo;
-    ASSERT_TRUE(catalogo.apri(m_archivio));
-    modClinora::ContestoClinora contesto(db, catalogo);
-    const qint32 id = modUlmetImporta::ImportaCartella(contesto, doc);
-    ASSERT_NE(id, 0) << contesto.MessaggioErrore.toStdString();
 
     const auto valore = [&](const QString &sql) {
         lanvera::dao::Recordset rs(db);
@@ -339,9 +361,7 @@ QStringList Campi(const clsXML &doc)
 TEST_F(ServizioTest, AChartSentAndDownloadedAgainKeepsEveryExportedField)
 {
     // A colleague's network archive: one changed row in every section, the catalogues of the owner.
-    const QString rete = m_cartella.filePath(u"rete.mdb"_s);
-    ASSERT_TRUE(QFile::copy(QStringLiteral(LANVERA_CLINORA_TEMPLATE), rete));
-    QFile::setPermissions(rete, QFile::ReadOwner | QFile::WriteOwner);
+    const QString rete = CopiaModello(u"rete.mdb"_s);
     {
         lanvera::dao::Database db;
         ASSERT_TRUE(db.apri(rete));
@@ -376,19 +396,13 @@ TEST_F(ServizioTest, AChartSentAndDownloadedAgainKeepsEveryExportedField)
     const QString dati = prima.mid(prima.indexOf(u"?>"_s) + 2).trimmed();
     const auto salvato = Risposta(RichiestaSalvaPaziente({CFCollega, PasswordCollega, CFMedico}, u"4"_s, dati));
     ASSERT_TRUE(EsitoOK(*salvato)) << TestoErroreUlmet(*salvato).toStdString();
-    const auto risposta = Risposta(RichiestaCaricaPaziente({CFCollega, PasswordCollega, CFMedico}, u"4"_s));
     clsXML scaricato;
-    ASSERT_TRUE(scaricato.LoadXML(clsXML::Decodifica(VoceDati(risposta->GetNode(risposta->RootNode(), u"dati"_s)))));
-    const QString copia = m_cartella.filePath(u"ClinoraQUOR.mdb"_s);
-    ASSERT_TRUE(QFile::copy(QStringLiteral(LANVERA_CLINORA_TEMPLATE), copia));
-    QFile::setPermissions(copia, QFile::ReadOwner | QFile::WriteOwner);
+    Scarica(u"4"_s, scaricato);
+    const QString copia = CopiaModello(u"ClinoraQUOR.mdb"_s);
+    ASSERT_NE(Importa(scaricato, copia), 0);
     {
         lanvera::dao::Database db;
         ASSERT_TRUE(db.apri(copia));
-        ArchivioHost catalogo;
-        ASSERT_TRUE(catalogo.apri(m_archivio));
-        modClinora::ContestoClinora contesto(db, catalogo);
-        ASSERT_NE(modUlmetImporta::ImportaCartella(contesto, scaricato), 0) << contesto.MessaggioErrore.toStdString();
         ASSERT_TRUE(db.esegui(u"INSERT INTO Farmaci (ID, AIC, Farmaco) VALUES (1, '012345678', 'Tachipirina')"_s));
         for (const QString &t : {u"tblAllergie"_s, u"tblProblemi"_s, u"tblDiario"_s, u"tblPrescrizioni"_s,
                                  u"tblMonitorIpertensione"_s, u"tblMonitorBMI"_s, u"tblVaccinazioni"_s}) {
