@@ -2,10 +2,12 @@
 
 #include "clsTabelle.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 namespace lanvera::dao {
 class Database;
@@ -25,6 +27,11 @@ struct StatoMotore
     // Set by a whole-chart import when the chart that came back is this archive's chart as it
     // stands (its own upload, whose local marks were lost): nothing of it is left to send.
     bool cartellaComeInviata = false;
+    // The server's clock less this computer's real clock, in milliseconds, read at login; empty
+    // when the server's clock could not be read.
+    std::optional<qint64> scartoServerMs;
+    // Conflicts recorded by the merges of the archive in progress.
+    int conflitti = 0;
     // The tables of a chart, loaded once from "Cartella.sql".
     QList<clsTabelle> tabelle;
     // Writes one line to the archive log (and to the window); error lines count.
@@ -38,6 +45,8 @@ struct StatoMotore
             log(messaggio, errore);
         }
     }
+    // The server's time now, as well as this computer knows it (its own clock when unknown).
+    QDateTime oraServer() const { return QDateTime::currentDateTime().addMSecs(scartoServerMs.value_or(0)); }
     void cedi() const
     {
         if (attendiEventi) {
