@@ -29,6 +29,19 @@ const QRegularExpression &formaCreaTabella()
     return re;
 }
 
+// Statements kept for reuse at most: the repeated ones of a run are a few hundred; texts built with
+// their values inside would otherwise pile up.
+constexpr int IstruzioniMassime = 512;
+
+// Statements worth keeping prepared: those that read or write rows. Schema changes, attachments
+// and pragmas run once.
+bool DaRiusare(const QString &sql)
+{
+    static const QRegularExpression righe(QStringLiteral(R"(^\s*(SELECT|INSERT|UPDATE|DELETE|REPLACE)\b)"),
+                                          QRegularExpression::CaseInsensitiveOption);
+    return righe.match(sql).hasMatch();
+}
+
 QString primoNonVuoto(const QRegularExpressionMatch &m, int a, int b)
 {
     return m.captured(a).isEmpty() ? m.captured(b) : m.captured(a);
@@ -123,9 +136,76 @@ bool Database::apriConnessione(const QString &percorso, bool solaLettura)
         }
     }
     m_percorso = percorso;
-    m_campi.clear();
     m_definizioni.clear();
+    dimenticaSchema();
     return true;
+}
+
+void Database::dimenticaSchema()
+{
+    m_campi.clear();
+    m_chiaviRowid.clear();
+    m_schemaNoto = false;
+}
+
+Istruzione::Istruzione(Database &db, const QString &sql)
+    : m_db(db), m_sql(sql), m_query(db.prendiIstruzione(sql)), m_generazione(db.m_generazione)
+{}
+
+Istruzione::~Istruzione()
+{
+    if (m_query) {
+        m_db.rendiIstruzione(m_sql, std::move(m_query), m_generazione);
+    }
+}
+
+bool Istruzione::esegui(const QVariantList &valori)
+{
+    if (!m_query) {
+        return false;
+    }
+    for (qsizetype i = 0; i < valori.size(); ++i) {
+        m_query->bindValue(int(i), ValoreArchivio(valori.at(i)));
+    }
+    if (!m_query->exec()) {
+        m_db.m_errore = ErroreDa(m_query->lastError());
+        return false;
+    }
+    return true;
+}
+
+std::unique_ptr<QSqlQuery> Database::prendiIstruzione(const QString &sql)
+{
+    if (!aperto()) {
+        fallisci(ErroreFileMancante, QStringLiteral("Database non aperto"));
+        return {};
+    }
+    const auto tenute = m_istruzioni.find(sql);
+    if (tenute != m_istruzioni.end() && !tenute->second.empty()) {
+        std::unique_ptr<QSqlQuery> q = std::move(tenute->second.back());
+        tenute->second.pop_back();
+        --m_istruzioniTenute;
+        return q;
+    }
+    auto q = std::make_unique<QSqlQuery>(connessione());
+    q->setForwardOnly(true);
+    if (!q->prepare(sql)) {
+        m_errore = ErroreDa(q->lastError());
+        return {};
+    }
+    return q;
+}
+
+void Database::rendiIstruzione(const QString &sql, std::unique_ptr<QSqlQuery> query, quint64 generazione)
+{
+    // A statement of a connection since closed, or one too many, is let go.
+    if (generazione != m_generazione || !aperto() || m_istruzioniTenute >= IstruzioniMassime || !DaRiusare(sql)) {
+        return;
+    }
+    // Reset: a statement left half-read would keep the file locked for the other programs.
+    query->finish();
+    m_istruzioni[sql].push_back(std::move(query));
+    ++m_istruzioniTenute;
 }
 
 bool Database::apri(const QString &percorso, bool solaLettura)
@@ -191,6 +271,13 @@ bool Database::collegaDestinazione(const QString &file)
     // The target of a copy is always a throwaway package file: no journal, no waiting for the disk.
     q.exec(QStringLiteral("PRAGMA lv_dest.journal_mode=OFF"));
     q.exec(QStringLiteral("PRAGMA lv_dest.synchronous=OFF"));
+    // Its tables are known from here on: a copy into a table already there is refused.
+    m_tabelleDestinazione.clear();
+    if (q.exec(QStringLiteral("SELECT lower(name) FROM lv_dest.sqlite_master WHERE type='table'"))) {
+        while (q.next()) {
+            m_tabelleDestinazione << q.value(0).toString();
+        }
+    }
     return true;
 }
 
@@ -200,6 +287,7 @@ void Database::staccaDestinazione()
         return;
     }
     m_destinazione.clear();
+    m_tabelleDestinazione.clear();
     if (aperto()) {
         QSqlQuery(connessione()).exec(QStringLiteral("DETACH DATABASE lv_dest"));
     }
@@ -218,6 +306,9 @@ void Database::chiudi()
         }
     }
     staccaDestinazione();
+    m_istruzioni.clear();
+    m_istruzioniTenute = 0;
+    ++m_generazione;
     QSqlDatabase::database(m_nomeConnessione, false).close();
     QSqlDatabase::removeDatabase(m_nomeConnessione);
     m_inTransazione = false;
@@ -243,8 +334,15 @@ bool Database::esegui(const QString &sql, const QVariantList &valori)
     static const QRegularExpression ddl(QStringLiteral(R"(^\s*(CREATE|ALTER|DROP)\b)"),
                                         QRegularExpression::CaseInsensitiveOption);
     if (ddl.match(sql).hasMatch()) {
-        m_campi.clear();
+        dimenticaSchema();
         m_definizioni.clear();
+    } else if (DaRiusare(sql)) {
+        Istruzione istruzione(*this, sql);
+        if (!istruzione.pronta() || !istruzione.esegui(valori)) {
+            return false;
+        }
+        m_righeInteressate = istruzione.query().numRowsAffected();
+        return true;
     }
     QSqlQuery q(connessione());
     if (!q.prepare(sql)) {
@@ -318,18 +416,15 @@ bool Database::eseguiCreaTabella(const QString &tabellaOrigine, const QString &t
     if (!collegaDestinazione(fileDestinazione)) {
         return false;
     }
-    QSqlQuery esiste(db);
-    esiste.prepare(QStringLiteral("SELECT 1 FROM lv_dest.sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
-    esiste.addBindValue(tabellaDestinazione);
-    if (esiste.exec() && esiste.next()) {
+    if (m_tabelleDestinazione.contains(tabellaDestinazione.toLower())) {
         return fallisci(ErroreTabellaEsistente, QStringLiteral("La tabella '%1' esiste già.").arg(tabellaDestinazione));
     }
-    esiste.finish();
     if (!q.exec(QStringLiteral("CREATE TABLE lv_dest.%1 (%2)")
                     .arg(Parentesi(tabellaDestinazione), colonne.join(QStringLiteral(", "))))) {
         m_errore = ErroreDa(q.lastError());
         return false;
     }
+    m_tabelleDestinazione << tabellaDestinazione.toLower();
     QSqlQuery copia(db);
     if (!copia.prepare(QStringLiteral("INSERT INTO lv_dest.%1 SELECT * FROM main.%2 %3")
                            .arg(Parentesi(tabellaDestinazione), Parentesi(tabellaOrigine), restoSql))) {
@@ -355,6 +450,9 @@ bool Database::esisteTabella(const QString &tabella) const
     // A table whose columns are known exists: the merge asks for every table of every chart.
     if (!m_campi.value(tabella.toLower()).isEmpty()) {
         return true;
+    }
+    if (m_schemaNoto) {
+        return false;
     }
     QSqlQuery q(connessione());
     q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name=? COLLATE NOCASE"));
@@ -382,6 +480,50 @@ QStringList Database::campi(const QString &tabella) const
         m_campi.insert(chiave, nomi);
     }
     return nomi;
+}
+
+bool Database::chiaveERowid(const QString &tabella, const QString &campo) const
+{
+    const QString chiave = tabella.toLower();
+    auto nota = m_chiaviRowid.constFind(chiave);
+    if (nota == m_chiaviRowid.cend()) {
+        QString colonna;
+        int chiavi = 0;
+        bool intera = false;
+        QSqlQuery q(connessione());
+        if (aperto() && q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(Parentesi(tabella)))) {
+            while (q.next()) {
+                if (q.value(5).toInt() > 0) {
+                    ++chiavi;
+                    colonna = q.value(1).toString().toLower();
+                    intera = q.value(2).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
+                }
+            }
+        }
+        nota = m_chiaviRowid.insert(chiave, chiavi == 1 && intera ? colonna : QString());
+    }
+    return !nota->isEmpty() && *nota == campo.toLower();
+}
+
+bool Database::caricaSchema()
+{
+    if (m_schemaNoto) {
+        return true;
+    }
+    if (!aperto()) {
+        return fallisci(ErroreFileMancante, QStringLiteral("Database non aperto"));
+    }
+    QSqlQuery nomi(connessione());
+    nomi.setForwardOnly(true);
+    if (!nomi.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view')"))) {
+        m_errore = ErroreDa(nomi.lastError());
+        return false;
+    }
+    while (nomi.next()) {
+        campi(nomi.value(0).toString());
+    }
+    m_schemaNoto = true;
+    return true;
 }
 
 QHash<QString, QStringList> Database::campiTabelle(const QString &schema) const

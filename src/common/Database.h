@@ -6,6 +6,12 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class QSqlQuery;
+
 namespace lanvera::dao {
 
 // A failed call: the engine's result code (SQLite's primary code, errno for files) and its text.
@@ -24,6 +30,34 @@ inline constexpr int ErroreFileMancante = 3024;  // the file is not there
 inline constexpr int ErroreFileEsistente = 3204; // the file to create is already there
 inline constexpr int ErroreTabellaEsistente = 3010;
 inline constexpr int ErroreIstruzione = 3131; // a statement of a form the layer does not know
+
+class Database;
+
+// A statement lent by a database: prepared at the first loan of its text, reset and kept for the
+// next loan when the holder lets it go. Statements that run for every row or every patient (the
+// merge's look-ups and writes, the sent marks) are parsed once per connection instead of at
+// every call. Two loans of the same text at once get two statements.
+class Istruzione
+{
+public:
+    Istruzione(Database &db, const QString &sql);
+    ~Istruzione();
+    Q_DISABLE_COPY_MOVE(Istruzione)
+
+    // false when the statement could not be prepared: the database's ultimoErrore() says why.
+    bool pronta() const { return m_query != nullptr; }
+    QSqlQuery &query() { return *m_query; }
+    const QSqlQuery &query() const { return *m_query; }
+    // Binds the values in order, as the archives store them, and runs the statement; false with
+    // the database's ultimoErrore().
+    bool esegui(const QVariantList &valori = {});
+
+private:
+    Database &m_db;
+    QString m_sql;
+    std::unique_ptr<QSqlQuery> m_query;
+    quint64 m_generazione = 0;
+};
 
 // An archive, the list of archives, a package database: one SQLite file opened through Qt SQL.
 // The database closes itself; every call reports through its result and ultimoErrore().
@@ -62,8 +96,16 @@ public:
     void staccaDestinazione();
     int righeInteressate() const { return m_righeInteressate; }
 
+    // Reads every table and view with its columns at once, so that esisteTabella() and campi()
+    // answer without asking the file until the schema changes through this object. For a
+    // database that is asked about many tables, some of them missing (a package).
+    bool caricaSchema();
+
     bool esisteTabella(const QString &tabella) const;
     bool esisteCampo(const QString &tabella, const QString &campo) const;
+    // Whether the column is the table's INTEGER PRIMARY KEY, that is the row's own identity, so
+    // that a new row's counter is its insert id.
+    bool chiaveERowid(const QString &tabella, const QString &campo) const;
     // Column names in the order of the table's definition; empty for a missing table.
     QStringList campi(const QString &tabella) const;
     // The columns of every table of a schema ("main" or an attached one), keyed by the lower-case
@@ -83,6 +125,11 @@ public:
     void registraErrore(const Errore &errore) { m_errore = errore; }
 
 private:
+    friend class Istruzione;
+    std::unique_ptr<QSqlQuery> prendiIstruzione(const QString &sql);
+    void rendiIstruzione(const QString &sql, std::unique_ptr<QSqlQuery> query, quint64 generazione);
+    void dimenticaSchema();
+
     bool apriConnessione(const QString &percorso, bool solaLettura);
     bool definizioneCopia(const QString &tabella, QStringList &colonne);
     bool eseguiCreaTabella(const QString &tabellaOrigine, const QString &tabellaDestinazione,
@@ -95,9 +142,16 @@ private:
     int m_righeInteressate = 0;
     bool m_inTransazione = false;
     int m_attesaBlocco = 5000;
-    QString m_destinazione;                      // the attached target of the copies, if any
-    mutable QHash<QString, QStringList> m_campi; // lower-case table name -> its columns
-    QHash<QString, QStringList> m_definizioni;   // lower-case table name -> its columns as a copy creates them
+    QString m_destinazione;                        // the attached target of the copies, if any
+    mutable QHash<QString, QStringList> m_campi;   // lower-case table name -> its columns
+    QHash<QString, QStringList> m_definizioni;     // lower-case table name -> its columns as a copy creates them
+    mutable QHash<QString, QString> m_chiaviRowid; // lower-case table name -> its rowid column, lower case
+    bool m_schemaNoto = false;                     // m_campi holds every table and view
+    QStringList m_tabelleDestinazione;             // lower-case names of the tables in the attached target
+    // Prepared statements waiting for their next loan, by text; a new connection starts afresh.
+    std::unordered_map<QString, std::vector<std::unique_ptr<QSqlQuery>>> m_istruzioni;
+    int m_istruzioniTenute = 0;
+    quint64 m_generazione = 0;
 };
 
 // "[name]": a table or column name as it stands in a statement.

@@ -80,19 +80,15 @@ bool Recordset::apri(const QString &sql, Tipo tipo, const QVariantList &valori)
         testo = sql.left(m.capturedEnd(1)) + QStringLiteral("_rowid_ AS lv_rowid, ") + sql.mid(m.capturedEnd(1));
     }
 
-    QSqlQuery q(m_db.connessione());
-    q.setForwardOnly(true);
-    if (!q.prepare(testo)) {
-        const Errore e = ErroreDa(q.lastError());
+    // The statement comes from the database's prepared ones: the same look-up for every patient is
+    // parsed once.
+    m_query.emplace(m_db, testo);
+    if (!m_query->pronta() || !m_query->esegui(valori)) {
+        const Errore e = m_db.ultimoErrore();
+        m_query.reset();
         return fallisci(e.numero, e.descrizione);
     }
-    for (const QVariant &v : valori) {
-        q.addBindValue(ValoreArchivio(v));
-    }
-    if (!q.exec()) {
-        const Errore e = ErroreDa(q.lastError());
-        return fallisci(e.numero, e.descrizione);
-    }
+    QSqlQuery &q = m_query->query();
 
     const QSqlRecord record = q.record();
     const int primo = tipo == Tipo::Dynaset ? 1 : 0;
@@ -103,10 +99,9 @@ bool Recordset::apri(const QString &sql, Tipo tipo, const QVariantList &valori)
     }
 
     if (tipo == Tipo::SoloAvanti) {
-        m_query.emplace(std::move(q));
-        m_suRiga = m_query->next();
-        if (!m_suRiga && m_query->lastError().isValid()) {
-            const Errore e = ErroreDa(m_query->lastError());
+        m_suRiga = q.next();
+        if (!m_suRiga && q.lastError().isValid()) {
+            const Errore e = ErroreDa(q.lastError());
             return fallisci(e.numero, e.descrizione);
         }
         return true;
@@ -125,6 +120,7 @@ bool Recordset::apri(const QString &sql, Tipo tipo, const QVariantList &valori)
         const Errore e = ErroreDa(q.lastError());
         return fallisci(e.numero, e.descrizione);
     }
+    m_query.reset(); // the rows are held: the statement goes back for the next one
     return true;
 }
 
@@ -143,9 +139,9 @@ bool Recordset::muoviProssimo()
     }
     m_modo = Modo::Nessuno;
     if (m_tipo == Tipo::SoloAvanti) {
-        m_suRiga = m_query->next();
-        if (!m_suRiga && m_query->lastError().isValid()) {
-            const Errore e = ErroreDa(m_query->lastError());
+        m_suRiga = m_query->query().next();
+        if (!m_suRiga && m_query->query().lastError().isValid()) {
+            const Errore e = ErroreDa(m_query->query().lastError());
             return fallisci(e.numero, e.descrizione);
         }
         return true;
@@ -200,7 +196,7 @@ QVariant Recordset::valore(const QString &campo) const
         m_errore = {ErroreNessunaRiga, QStringLiteral("Nessun record corrente.")};
         return {};
     }
-    return m_tipo == Tipo::SoloAvanti ? m_query->value(i) : m_righe.at(m_posizione).at(i);
+    return m_tipo == Tipo::SoloAvanti ? m_query->query().value(i) : m_righe.at(m_posizione).at(i);
 }
 
 QString Recordset::testo(const QString &campo) const

@@ -77,7 +77,7 @@ private:
     QHash<QString, int> m_indiciMinuscoli; // lower-case name -> column
 
     // forward-only
-    std::optional<QSqlQuery> m_query;
+    std::optional<Istruzione> m_query;
     bool m_suRiga = false;
 
     // dynaset

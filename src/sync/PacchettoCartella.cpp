@@ -407,6 +407,9 @@ bool PacchettoCartella::VerificaPacchetto(Database &pacchetto, QString &motivo)
     // writes to a package.
     q.exec(QStringLiteral("PRAGMA trusted_schema=OFF"));
     q.exec(QStringLiteral("PRAGMA query_only=ON"));
+    // The file is this run's own: its lock is taken once and kept, instead of taken, checked and
+    // let go around each of the hundred-odd reads of a merge.
+    q.exec(QStringLiteral("PRAGMA locking_mode=EXCLUSIVE"));
 
     if (!q.exec(QStringLiteral("PRAGMA page_count")) || !q.next()) {
         return errore();

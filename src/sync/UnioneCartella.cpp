@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <optional>
 
 Q_LOGGING_CATEGORY(lcUnione, "lanvera.sync.unione")
 
@@ -22,6 +23,7 @@ using lanvera::CampiComuni;
 using lanvera::EsisteTabella;
 using lanvera::dao::ComeTesto;
 using lanvera::dao::Database;
+using lanvera::dao::Istruzione;
 using lanvera::dao::Parentesi;
 using lanvera::dao::Recordset;
 
@@ -444,18 +446,18 @@ QString ElencoCampi(const QList<Colonna> &colonne, const QString &dopo = QString
     return nomi.join(QLatin1Char(','));
 }
 
-// The statements of one table's merge on the local archive, prepared once for all its rows.
+// The statements of one table's merge on the local archive. They come from the archive's prepared
+// statements, so each is parsed once per run instead of once per table of every chart.
 class IstruzioniTabella
 {
 public:
-    explicit IstruzioniTabella(const QSqlDatabase &db)
-        : m_cerca(db), m_inserisci(db), m_aggiorna(db), m_aggiornaChiavi(db), m_leggiID(db), m_leggiScritte(db)
-    {}
+    explicit IstruzioniTabella(Database &db) : m_db(db) {}
 
     // campoRicerca: the column that finds a package row's local row (GUID, or IDPaziente).
     bool prepara(const QString &tabella, const PianoTabella &piano, const QString &campoRicerca)
     {
         m_piano = &piano;
+        m_idERowid = piano.localeID >= 0 && m_db.chiaveERowid(tabella, QStringLiteral("ID"));
         const QString t = Parentesi(tabella);
         m_tabella = t;
         QStringList lette;
@@ -489,43 +491,48 @@ public:
     // The first local row with that value, read as the plan says (rowid first).
     bool cerca(const QVariant &valore, QVariantList &locale, bool &trovata)
     {
-        m_cerca.bindValue(0, valore);
-        if (!m_cerca.exec()) {
-            return fallisci(m_cerca);
+        QSqlQuery &q = m_cerca->query();
+        q.bindValue(0, valore);
+        if (!q.exec()) {
+            return fallisci(q);
         }
-        trovata = m_cerca.next();
+        trovata = q.next();
         if (trovata) {
             for (int i = 0; i < locale.size(); ++i) {
-                locale[i] = m_cerca.value(i);
+                locale[i] = q.value(i);
             }
         }
-        m_cerca.finish();
+        q.finish();
         return true;
     }
 
     // A new row; idLocale gets its counter when the table has an ID.
     bool inserisci(const QVariantList &valori, QVariant &idLocale)
     {
+        QSqlQuery &q = m_inserisci->query();
         int i = 0;
         for (; i < valori.size(); ++i) {
-            m_inserisci.bindValue(i, valori.at(i));
+            q.bindValue(i, valori.at(i));
         }
         if (m_piano->guidNuovo) {
-            m_inserisci.bindValue(i, lanvera::CreaGUID());
+            q.bindValue(i, lanvera::CreaGUID());
         }
-        if (!m_inserisci.exec()) {
-            return fallisci(m_inserisci);
+        if (!q.exec()) {
+            return fallisci(q);
         }
-        const QVariant rowid = m_inserisci.lastInsertId();
-        m_inserisci.finish();
+        const QVariant rowid = q.lastInsertId();
+        q.finish();
         idLocale.clear();
-        if (m_piano->localeID >= 0) {
-            m_leggiID.bindValue(0, rowid);
-            if (!m_leggiID.exec() || !m_leggiID.next()) {
-                return fallisci(m_leggiID);
+        if (m_idERowid) {
+            idLocale = rowid; // the counter is the row's identity: nothing to read back
+        } else if (m_piano->localeID >= 0) {
+            QSqlQuery &id = m_leggiID->query();
+            id.bindValue(0, rowid);
+            if (!id.exec() || !id.next()) {
+                return fallisci(id);
             }
-            idLocale = m_leggiID.value(0);
-            m_leggiID.finish();
+            idLocale = id.value(0);
+            id.finish();
         }
         return true;
     }
@@ -535,12 +542,13 @@ public:
         if (m_piano->scritte.isEmpty()) {
             return true;
         }
+        QSqlQuery &q = m_aggiorna->query();
         int i = 0;
         for (; i < valori.size(); ++i) {
-            m_aggiorna.bindValue(i, valori.at(i));
+            q.bindValue(i, valori.at(i));
         }
-        m_aggiorna.bindValue(i, rowid);
-        return m_aggiorna.exec() || fallisci(m_aggiorna);
+        q.bindValue(i, rowid);
+        return q.exec() || fallisci(q);
     }
 
     // Does the local row hold what the package row would write (its sent mark aside)?
@@ -550,44 +558,47 @@ public:
         if (m_piano->scritte.isEmpty()) {
             return true;
         }
-        if (!m_scrittePronte) {
-            if (!prepara(m_leggiScritte, QStringLiteral("Select %1 from %2 Where _rowid_=?")
-                                             .arg(ElencoCampi(m_piano->scritte), m_tabella))) {
-                return false;
-            }
-            m_scrittePronte = true;
+        if (!m_leggiScritte && !prepara(m_leggiScritte, QStringLiteral("Select %1 from %2 Where _rowid_=?")
+                                                            .arg(ElencoCampi(m_piano->scritte), m_tabella))) {
+            return false;
         }
-        m_leggiScritte.bindValue(0, rowid);
-        if (!m_leggiScritte.exec()) {
-            return fallisci(m_leggiScritte);
+        QSqlQuery &q = m_leggiScritte->query();
+        q.bindValue(0, rowid);
+        if (!q.exec()) {
+            return fallisci(q);
         }
-        uguale = m_leggiScritte.next();
+        uguale = q.next();
         for (int i = 0; uguale && i < valori.size(); ++i) {
-            uguale =
-                m_piano->scritte.at(i).regola == Regola::Inviata || StessoValore(m_leggiScritte.value(i), valori.at(i));
+            uguale = m_piano->scritte.at(i).regola == Regola::Inviata || StessoValore(q.value(i), valori.at(i));
         }
-        m_leggiScritte.finish();
+        q.finish();
         return true;
     }
 
     // Only IDPaziente and the translated keys.
     bool aggiornaChiavi(const QVariant &rowid, const QVariantList &valori)
     {
+        QSqlQuery &q = m_aggiornaChiavi->query();
         int i = 0;
         for (; i < m_piano->chiavi.size(); ++i) {
-            m_aggiornaChiavi.bindValue(i, valori.at(m_piano->chiavi.at(i)));
+            q.bindValue(i, valori.at(m_piano->chiavi.at(i)));
         }
-        m_aggiornaChiavi.bindValue(i, rowid);
-        return m_aggiornaChiavi.exec() || fallisci(m_aggiornaChiavi);
+        q.bindValue(i, rowid);
+        return q.exec() || fallisci(q);
     }
 
     const lanvera::dao::Errore &errore() const { return m_errore; }
 
 private:
-    bool prepara(QSqlQuery &q, const QString &sql)
+    bool prepara(std::optional<Istruzione> &istruzione, const QString &sql)
     {
-        q.setForwardOnly(true);
-        return q.prepare(sql) || fallisci(q);
+        istruzione.emplace(m_db, sql);
+        if (!istruzione->pronta()) {
+            m_errore = m_db.ultimoErrore();
+            istruzione.reset();
+            return false;
+        }
+        return true;
     }
     bool fallisci(const QSqlQuery &q)
     {
@@ -598,15 +609,16 @@ private:
         return false;
     }
 
+    Database &m_db;
     const PianoTabella *m_piano = nullptr;
     QList<Colonna> m_soloChiavi;
-    QSqlQuery m_cerca;
-    QSqlQuery m_inserisci;
-    QSqlQuery m_aggiorna;
-    QSqlQuery m_aggiornaChiavi;
-    QSqlQuery m_leggiID;
-    QSqlQuery m_leggiScritte; // prepared when first needed
-    bool m_scrittePronte = false;
+    std::optional<Istruzione> m_cerca;
+    std::optional<Istruzione> m_inserisci;
+    std::optional<Istruzione> m_aggiorna;
+    std::optional<Istruzione> m_aggiornaChiavi;
+    std::optional<Istruzione> m_leggiID;
+    std::optional<Istruzione> m_leggiScritte; // prepared when first needed
+    bool m_idERowid = false;                  // ID is the table's INTEGER PRIMARY KEY
     QString m_tabella;
     lanvera::dao::Errore m_errore;
 };
@@ -692,6 +704,9 @@ bool UnioneCartella::ImportaModifiche(const clsPaziente &paziente, const QString
 bool UnioneCartella::VerificaContenuto(const clsPaziente &paziente, Database &pacchetto, bool cartellaIntera,
                                        QString &motivo)
 {
+    // The list's tables are asked for one by one, most of them missing from a package: its schema
+    // is read once (should that fail, each question goes to the file).
+    pacchetto.caricaSchema();
     const bool diCartella =
         EsisteTabella(pacchetto, QStringLiteral("tblAnagrafica")) ||
         std::any_of(std::cbegin(PassiCartella), std::cend(PassiCartella),
@@ -776,6 +791,13 @@ bool UnioneCartella::IniziaImportazione(Database &pacchetto)
     }
     if (!pacchetto.aperto()) {
         return Fallisci(ErroreArchivioChiuso, QStringLiteral("Pacchetto non aperto"));
+    }
+    // Every table of the list is asked for on both sides, many of them missing from a package:
+    // both schemas are read once instead of table by table.
+    if (!pacchetto.caricaSchema() || !m_stato.archivio->caricaSchema()) {
+        const auto &e =
+            pacchetto.ultimoErrore().presente() ? pacchetto.ultimoErrore() : m_stato.archivio->ultimoErrore();
+        return Fallisci(e.numero, e.descrizione);
     }
     if (!m_stato.archivio->iniziaTransazione()) {
         const auto &e = m_stato.archivio->ultimoErrore();
@@ -970,7 +992,7 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
                  figlia ? ChiaviEsterne() : QStringList{QStringLiteral("iddiario")}, cartellaIntera, false);
     // The statements are prepared at the first row: most tables of a modifications package bring
     // none, and preparing them all would cost more than the rows themselves.
-    IstruzioniTabella istruzioni(archivio.connessione());
+    IstruzioniTabella istruzioni(archivio);
     bool preparate = false;
     const Contesto contesto{m_mappaChiavi, idPaziente, modificatoDa, cartellaIntera};
 
@@ -1110,7 +1132,7 @@ bool UnioneCartella::UnisciTabellaSingola(Database &pacchetto, const QString &ta
     }
     const PianoTabella piano = FaiPiano(CampiComuni(pacchetto, archivio, tabella), CampiDi(righe.record()), campiLocali,
                                         ChiaviEsterne(), cartellaIntera, true);
-    IstruzioniTabella istruzioni(archivio.connessione());
+    IstruzioniTabella istruzioni(archivio);
     QVariantList locale(piano.letteLocali.size());
     bool esiste = false;
     if (!istruzioni.prepara(tabella, piano, QStringLiteral("IDPaziente")) ||
