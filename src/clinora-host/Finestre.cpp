@@ -1,6 +1,7 @@
 #include "Finestre.h"
 
 #include "ArchivioHost.h"
+#include "PannelloConflitti.h"
 #include "Recordset.h"
 #include "modArchivio.h"
 
@@ -382,10 +383,12 @@ frmAmbulatorio::frmAmbulatorio(ArchivioHost &archivio, qint32 idPaziente, QWidge
             m_nuovo->clear();
         }
     });
+    m_conflitti = new PannelloConflitti(this);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_nome);
     layout->addWidget(m_diario, 1);
     layout->addLayout(riga);
+    layout->addWidget(m_conflitti, 1);
     connect(salva, &QPushButton::clicked, this, [this] {
         if (!m_nuovo->text().trimmed().isEmpty() && AggiungiDiario(m_nuovo->text())) {
             m_nuovo->clear();
@@ -412,6 +415,7 @@ void frmAmbulatorio::Carica()
         m_nome->setText(nome);
         setWindowTitle(QStringLiteral("Cartella di ") + nome);
     }
+    m_conflitti->Carica(m_archivio.database(), m_idPaziente);
     m_diario->setRowCount(0);
     if (!rs.apri(QStringLiteral("SELECT ID, Data, Diario FROM tblDiario WHERE IDPaziente=? ORDER BY Data, ID"),
                  Recordset::Tipo::SoloAvanti, {m_idPaziente})) {

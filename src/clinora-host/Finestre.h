@@ -14,6 +14,7 @@ class QLabel;
 class QLineEdit;
 class QMdiArea;
 class QMdiSubWindow;
+class PannelloConflitti;
 class QPushButton;
 class QTableWidget;
 class QToolBar;
@@ -118,7 +119,7 @@ private:
 };
 
 // The chart window of one patient: his diary, where an entry can be added and saved with the
-// host's bookkeeping.
+// host's bookkeeping, and his conflicts when he has any.
 class frmAmbulatorio : public QWidget
 {
     Q_OBJECT
@@ -133,6 +134,7 @@ public:
     bool AggiungiDiario(const QString &testo, QString *errore = nullptr);
     // The text of the diary entry with that ID, saved at once.
     bool ModificaDiario(qint32 id, const QString &testo, QString *errore = nullptr);
+    PannelloConflitti *conflitti() const { return m_conflitti; }
 
 protected:
     void closeEvent(QCloseEvent *evento) override;
@@ -146,6 +148,7 @@ private:
     QLabel *m_nome = nullptr;
     QTableWidget *m_diario = nullptr;
     QLineEdit *m_nuovo = nullptr;
+    PannelloConflitti *m_conflitti = nullptr;
     Adattatore *m_adattatore = nullptr;
 };
 

@@ -2,6 +2,7 @@
 
 #include "Finestre.h"
 #include "Host.h"
+#include "PannelloConflitti.h"
 
 #include <QAction>
 #include <QApplication>
@@ -9,6 +10,7 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTableView>
@@ -176,6 +178,35 @@ bool Script::riga(const QStringList &parole)
         if (!cartella->AggiungiDiario(parole.mid(1).join(QLatin1Char(' ')), &errore)) {
             scrivi(QStringLiteral("ERRORE ") + errore);
             return false;
+        }
+        return true;
+    }
+    if (comando == QLatin1String("apri-cartella") && parole.size() == 2) {
+        m_host.finestra().ApriCartella(parole.at(1).toInt());
+        return true;
+    }
+    if (comando == QLatin1String("conflitti")) {
+        // What the open chart window shows of each conflict: the list's cells, then the fields
+        // it marks as differing.
+        frmAmbulatorio *cartella = m_host.finestra().cartella();
+        if (!cartella) {
+            scrivi(QStringLiteral("ERRORE nessuna cartella aperta"));
+            return false;
+        }
+        PannelloConflitti *pannello = cartella->conflitti();
+        QTableWidget *elenco = pannello->Elenco();
+        scrivi(QStringLiteral("CONFLITTI %1%2")
+                   .arg(elenco->rowCount())
+                   .arg(pannello->isVisibleTo(cartella) ? QString() : QStringLiteral(" nascosti")));
+        for (int r = 0; r < elenco->rowCount(); ++r) {
+            elenco->setCurrentCell(r, 0);
+            QStringList celle;
+            for (int c = 0; c < PannelloConflitti::Colonne; ++c) {
+                celle << (elenco->item(r, c) ? elenco->item(r, c)->text() : QString());
+            }
+            celle << pannello->CampiDiversi().join(QLatin1Char(','))
+                  << pannello->TestoScartato()->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+            scrivi(QStringLiteral("CONFLITTO ") + celle.join(QLatin1Char('\t')));
         }
         return true;
     }

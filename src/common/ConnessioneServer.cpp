@@ -196,6 +196,50 @@ bool ConnessioneServer::esegui(const QString &sql, const QVariantList &valori)
     return ok;
 }
 
+bool ConnessioneServer::leggiOraServer(QDateTime &utc)
+{
+    utc = {};
+    if (!aperta()) {
+        m_errore = {2006, QStringLiteral("Connessione al server non aperta")};
+        m_ultimoErrore = m_errore.testo();
+        return false;
+    }
+    QSqlQuery q(database());
+    // As text: the driver would read a DATETIME as local time.
+    if (!q.exec(QStringLiteral("SELECT DATE_FORMAT(UTC_TIMESTAMP(3), '%Y-%m-%d %H:%i:%s.%f')")) || !q.next()) {
+        m_errore = q.lastError().isValid() ? ErroreServer(q.lastError())
+                                           : dao::Errore{0, QStringLiteral("Ora del server non disponibile")};
+        m_ultimoErrore = m_errore.testo();
+        return false;
+    }
+    // %f gives microseconds: the first three digits are the milliseconds.
+    const QString testo = q.value(0).toString().left(23);
+    const QDateTime letta = QDateTime::fromString(testo, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    if (!letta.isValid()) {
+        m_errore = {0, QStringLiteral("Ora del server non valida: ") + testo};
+        m_ultimoErrore = m_errore.testo();
+        return false;
+    }
+    utc = QDateTime(letta.date(), letta.time(), Qt::UTC);
+    return true;
+}
+
+QString AvvisoOrologio(const QDateTime &orologioLocale, const QDateTime &oraServer)
+{
+    if (!orologioLocale.isValid() || !oraServer.isValid()) {
+        return {};
+    }
+    const qint64 scarto = oraServer.msecsTo(orologioLocale); // > 0: this computer is ahead
+    if (qAbs(scarto) <= ScartoOrologioTolleratoMs) {
+        return {};
+    }
+    const qint64 minuti = (qAbs(scarto) + 30 * 1000) / (60 * 1000);
+    return QStringLiteral("Attenzione: l'orologio di questo computer è %1 di %2 minuti rispetto al server: le "
+                          "modifiche fatte qui possono prevalere o essere scartate a torto")
+        .arg(scarto > 0 ? QStringLiteral("avanti") : QStringLiteral("indietro"))
+        .arg(minuti);
+}
+
 bool ConnessioneServer::usaDatabaseRete()
 {
     return esegui(QStringLiteral("Use `quor`"));

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 
+#include <QDateTime>
 #include <QSet>
 #include <QSqlDatabase>
 #include <QString>
@@ -59,6 +60,8 @@ public:
 
     // One statement without rows, values bound to its "?" places.
     bool esegui(const QString &sql, const QVariantList &valori = {});
+    // The server's clock now, in UTC; false with the reason when it cannot be read.
+    bool leggiOraServer(QDateTime &utc);
 
     QSqlDatabase database() const;
     // The reason of the last failure: "Connessione al server: Errore <n> <text>" for the connection,
@@ -79,6 +82,12 @@ private:
 
 // The server's native error number and text of a failed Qt SQL call.
 dao::Errore ErroreServer(const QSqlError &errore);
+
+// Clocks further apart than this make the LastUpdate comparisons of the merge unreliable.
+inline constexpr qint64 ScartoOrologioTolleratoMs = 2 * 60 * 1000;
+// The archive-log warning for a computer whose clock (`orologioLocale`) is more than two minutes
+// ahead of or behind the server's (`oraServer`); empty when the clocks agree or one is unknown.
+QString AvvisoOrologio(const QDateTime &orologioLocale, const QDateTime &oraServer);
 
 // The connection of the running program, and the routines of the system's main modules on it.
 ConnessioneServer &ServerDB();

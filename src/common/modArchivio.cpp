@@ -61,7 +61,8 @@ constexpr QLatin1StringView TabellaListaArchivi{
 constexpr QLatin1StringView TabellaEsitiSync{
     "tblEsitiSync(ID INTEGER PRIMARY KEY AUTOINCREMENT, IDFile INTEGER NOT NULL, File TEXT(255), Inizio DATETIME, "
     "Fine DATETIME, Esito TEXT(255), Riuscito INTEGER NOT NULL DEFAULT 0, Errori INTEGER NOT NULL DEFAULT 0, "
-    "Inviate INTEGER NOT NULL DEFAULT 0, Scaricate INTEGER NOT NULL DEFAULT 0, Unite INTEGER NOT NULL DEFAULT 0)"};
+    "Inviate INTEGER NOT NULL DEFAULT 0, Scaricate INTEGER NOT NULL DEFAULT 0, Unite INTEGER NOT NULL DEFAULT 0, "
+    "Conflitti INTEGER NOT NULL DEFAULT 0)"};
 
 } // namespace
 
@@ -202,8 +203,13 @@ bool PreparaDatabaseSync(const QString &percorso, QString *errore)
 
 bool CreaTabellaEsitiSync(Database &lista)
 {
-    return lista.esegui(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + TabellaEsitiSync) &&
-           lista.esegui(QStringLiteral("CREATE INDEX IF NOT EXISTS tblEsitiSync_IDFile ON tblEsitiSync(IDFile)"));
+    if (!lista.esegui(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + TabellaEsitiSync) ||
+        !lista.esegui(QStringLiteral("CREATE INDEX IF NOT EXISTS tblEsitiSync_IDFile ON tblEsitiSync(IDFile)"))) {
+        return false;
+    }
+    // A list made by an older version lacks the later columns: they are added in place.
+    return lista.esisteCampo(QStringLiteral("tblEsitiSync"), QStringLiteral("Conflitti")) ||
+           lista.esegui(QStringLiteral("ALTER TABLE tblEsitiSync ADD COLUMN Conflitti INTEGER NOT NULL DEFAULT 0"));
 }
 
 bool CreaFileGruppo(const QString &percorso, QString *errore)

@@ -45,7 +45,8 @@ bool CreaDatabaseSync(const QString &percorso, QString *errore = nullptr);
 // database that lacks them, a list made by an older program) gets it in place. A file that is not a
 // database is left untouched.
 bool PreparaDatabaseSync(const QString &percorso, QString *errore = nullptr);
-// Adds the table of the runs' outcomes, with its index, to an open list that lacks it.
+// Adds the table of the runs' outcomes, with its index, to an open list that lacks it, and the
+// columns that a list of an older version lacks.
 bool CreaTabellaEsitiSync(dao::Database &lista);
 
 // The workgroup file: its accounts, and the preparation that copies the shipped file into the

@@ -27,6 +27,7 @@ EsitoSync esitoDa(const Recordset &rs)
     e.inviate = rs.valore(QStringLiteral("Inviate")).toInt();
     e.scaricate = rs.valore(QStringLiteral("Scaricate")).toInt();
     e.unite = rs.valore(QStringLiteral("Unite")).toInt();
+    e.conflitti = rs.valore(QStringLiteral("Conflitti")).toInt();
     return e;
 }
 
@@ -47,9 +48,9 @@ bool RegistraEsito(Database &lista, const EsitoSync &esito, QString *errore)
     // longer than its limit, nor a row without the others.
     if (!lista.iniziaTransazione() || !CreaTabellaEsitiSync(lista) ||
         !lista.esegui(QStringLiteral("INSERT INTO tblEsitiSync (IDFile, File, Inizio, Fine, Esito, Riuscito, Errori, "
-                                     "Inviate, Scaricate, Unite) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
+                                     "Inviate, Scaricate, Unite, Conflitti) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                       {esito.idFile, esito.file.left(255), esito.inizio, esito.fine, esito.esito.left(255),
-                       esito.riuscito, esito.errori, esito.inviate, esito.scaricate, esito.unite}) ||
+                       esito.riuscito, esito.errori, esito.inviate, esito.scaricate, esito.unite, esito.conflitti}) ||
         !lista.esegui(QStringLiteral("DELETE FROM tblEsitiSync WHERE IDFile=? AND ID NOT IN (SELECT ID FROM "
                                      "tblEsitiSync WHERE IDFile=? ORDER BY ID DESC LIMIT ?)"),
                       {esito.idFile, esito.idFile, EsitiPerArchivio}) ||

@@ -19,6 +19,7 @@ struct EsitoSync
     int inviate = 0;       // charts sent
     int scaricate = 0;     // charts downloaded
     int unite = 0;         // modification packages merged
+    int conflitti = 0;     // rows whose losing version went to the archive's conflict record
 };
 // What the list shows of one archive.
 struct StatoArchivio

@@ -6,9 +6,12 @@
 #include "StatoMotore.h"
 #include "clsPaziente.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
 
 // One doctor of the group, as the authorisation table shows him.
 struct clsMedico
@@ -91,8 +94,10 @@ struct StatoPlugin
     int colonne() const { return int(tabella.size()); }
     int righe() const { return tabella.isEmpty() ? 0 : int(tabella.first().size()); }
 
-    // The chart tables, loaded once.
+    // The chart tables, loaded once; the server's clock offset of the last access.
     StatoMotore motore;
+    // This computer's clock, as the access compares it with the server's (the tests set it).
+    std::function<QDateTime()> adesso = [] { return QDateTime::currentDateTime(); };
 
     // The server connection of the operations: kept while it answers, so that each operation does
     // not open one of its own.

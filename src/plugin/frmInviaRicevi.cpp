@@ -365,6 +365,7 @@ bool frmInviaRicevi::Accesso(bool cambioPassword)
     }
     m_stato.idGruppo = r.value(QStringLiteral("IDGruppo")).toInt();
     m_stato.progressivo = r.value(QStringLiteral("Progressivo")).toInt();
+    VerificaOrologio();
 
     if (cambioPassword && ChiediNuovaPassword(m_stato.risposte, m_stato.cf, nome, this)) {
         const QString nuova = Module1::CifraPassword(Module1::Risultato1());
@@ -376,6 +377,23 @@ bool frmInviaRicevi::Accesso(bool cambioPassword)
         ScriviArcItems(ChiavePassword(), Module1::Risultato2() == QLatin1String("1") ? nuova : QString());
     }
     return SvuotaUscita() && !m_annullato;
+}
+
+void frmInviaRicevi::VerificaOrologio()
+{
+    // Changes made here are stamped with this computer's clock and weighed against the others'
+    // on the server's: a clock far from the server's makes them win or lose wrongly.
+    QDateTime oraServer;
+    if (!m_server.leggiOraServer(oraServer)) {
+        m_stato.motore.scartoServerMs.reset();
+        return;
+    }
+    m_stato.motore.scartoServerMs = QDateTime::currentDateTimeUtc().msecsTo(oraServer);
+    const QString avviso =
+        lanvera::AvvisoOrologio(m_stato.adesso ? m_stato.adesso() : QDateTime::currentDateTime(), oraServer);
+    if (!avviso.isEmpty()) {
+        ScriviRiga(avviso, true);
+    }
 }
 
 // --- operation 1: the authorisation table --------------------------------------------------------

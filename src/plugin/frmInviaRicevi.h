@@ -55,6 +55,9 @@ private:
     bool EseguiOperazione();
     bool Accesso(bool cambioPassword);
     bool IdentificaLocale();
+    // After the login: the server's clock offset, and a warning line when this computer's clock is
+    // too far from it.
+    void VerificaOrologio();
     bool RileggiAutorizzazioni();
     bool InviaAutorizzazioni();
     bool CercaSuServer();

@@ -51,6 +51,7 @@ bool EsecuzioneSync::sincronizzaArchivio(const QString &file, const QList<qint32
     esito.inviate = m_sync->Inviate();
     esito.scaricate = m_sync->Scaricate();
     esito.unite = m_sync->Unite();
+    esito.conflitti = m_sync->Conflitti();
     if (!esito.riuscito) {
         m_tuttiConclusi = false;
     }

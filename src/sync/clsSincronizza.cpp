@@ -143,6 +143,8 @@ bool clsSincronizza::Sincronizza(const QString &fileName)
     m_stato.messaggioErrore.clear();
     m_stato.annullato = false;
     m_stato.reinviaCartella = false;
+    m_stato.scartoServerMs.reset();
+    m_stato.conflitti = 0;
     m_errori = 0;
     m_inviate = m_scaricate = m_unite = 0;
     m_esito.clear();
@@ -195,6 +197,9 @@ bool clsSincronizza::Sincronizza(const QString &fileName)
         return fallisci();
     }
 
+    if (m_stato.conflitti > 0) {
+        ScriviLogArchivio(RigaConflitti(m_stato.conflitti));
+    }
     if (m_stato.annullato) {
         m_esito = QStringLiteral("Operazione annullata dall'utente");
         ScriviLogArchivio(m_esito);
@@ -285,10 +290,35 @@ bool clsSincronizza::AccessoServer()
             ScriviLogArchivio(ComeTesto(r.value(QStringLiteral("CF"))) + QStringLiteral(" - ") +
                               ComeTesto(r.value(QStringLiteral("Cognome"))) + QLatin1Char(' ') +
                               ComeTesto(r.value(QStringLiteral("Nome"))));
+            q.finish();
+            VerificaOrologio();
             risultato = !m_stato.annullato;
         }
     }
     return risultato;
+}
+
+void clsSincronizza::VerificaOrologio()
+{
+    // The merge stamps and compares LastUpdate moments of two computers: the server's clock is
+    // the common reference. A clock that cannot be read leaves the run as it was.
+    QDateTime oraServer;
+    if (!m_server || !m_server->leggiOraServer(oraServer)) {
+        m_stato.scartoServerMs.reset();
+        qCWarning(lcEngine) << "Ora del server non letta:" << (m_server ? m_server->ultimoErrore() : QString());
+        return;
+    }
+    m_stato.scartoServerMs = QDateTime::currentDateTimeUtc().msecsTo(oraServer);
+    const QString avviso = lanvera::AvvisoOrologio(m_adesso(), oraServer);
+    if (!avviso.isEmpty()) {
+        ScriviLogArchivio(avviso, true);
+    }
+}
+
+QString clsSincronizza::RigaConflitti(int conflitti)
+{
+    return QStringLiteral("Conflitti registrati: %1 (le versioni scartate sono nella cartella dei pazienti)")
+        .arg(conflitti);
 }
 
 bool clsSincronizza::LeggiPazientiServer()

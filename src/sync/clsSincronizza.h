@@ -43,6 +43,11 @@ public:
     qint32 Inviate() const { return m_inviate; }
     qint32 Scaricate() const { return m_scaricate; }
     qint32 Unite() const { return m_unite; }
+    // Rows of which the latest Sincronizza kept a losing version in the archive's conflict record.
+    int Conflitti() const { return m_stato.conflitti; }
+    // The server's clock less this computer's real clock, as read at the latest login; empty when
+    // it could not be read.
+    std::optional<qint64> ScartoServerMs() const { return m_stato.scartoServerMs; }
     // How the latest Sincronizza ended: "Operazione conclusa", "Operazione annullata dall'utente",
     // the reason of the failed step, or the failure that the archive log does not hold; empty when
     // a step stopped without a reason.
@@ -89,6 +94,8 @@ public:
     // of their names; `continua` runs before each row and stops the reading when it answers false.
     static bool LeggiPazientiServerDa(const QSqlDatabase &server, const QString &cfMedico, ListaPazienti &lista,
                                       const std::function<bool()> &continua, lanvera::dao::Errore *errore);
+    // The archive-log line of a run that recorded conflicts.
+    static QString RigaConflitti(int conflitti);
     // "Avvio Sincronizzazione V.<major>.<minor>.<revision>".
     static QString RigaAvvio();
     // The network's server organisation, as the identity warnings name it.
@@ -101,6 +108,9 @@ Q_SIGNALS:
 private:
     void ScriviLogArchivio(const QString &messaggio, bool errore = false);
     bool ImportaModificheServer();
+    // Reads the server's clock after the login: the offset for the merge, a warning line when
+    // this engine's clock is too far from it.
+    void VerificaOrologio();
     // One patient of the server list; false only for a failure that ends the whole step.
     bool SincronizzaPaziente(clsPaziente &p);
     // The package text of a patient's chart on the server; false with the reason when it cannot be

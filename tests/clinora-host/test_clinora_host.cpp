@@ -1,6 +1,8 @@
 #include "Database.h"
 #include "Recordset.h"
+#include "modArchivio.h"
 #include "modArchivioHost.h"
+#include "modConflitti.h"
 
 #include <QDir>
 #include <QProcess>
@@ -157,3 +159,57 @@ TEST_F(ClinoraHostTest, ALineTheHostDoesNotKnowEndsTheScript)
 }
 
 } // namespace
+
+TEST_F(ClinoraHostTest, TheChartWindowShowsThePatientsConflictsFieldByField)
+{
+    const QString file =
+        archivio(u"A.mdb"_s, u"INSERT INTO tblAnagrafica (ID, Cognome, Nome) VALUES (1, 'Neri', 'Ada');"
+                             "INSERT INTO tblAnagrafica (ID, Cognome, Nome) VALUES (2, 'Gialli', 'Ugo')"_s);
+    const QDateTime quando(QDate(2026, 12, 5), QTime(18, 2, 7));
+    const QStringList campi{u"ID"_s, u"Diario"_s, u"LastUpdate"_s, u"Ricetta"_s};
+    lanvera::Conflitto diario;
+    diario.quando = quando;
+    diario.tabella = u"tblDiario"_s;
+    diario.guid = lanvera::CreaGUID();
+    diario.idPaziente = 1;
+    diario.aggiornatoVincente = u"2026-12-05 12:00:00"_s;
+    diario.aggiornatoPerdente = u"2026-12-05 11:30:00"_s;
+    diario.autoreVincente = u"BNCLCU65B41F205X"_s;
+    diario.autorePerdente = u"RSSMRA70A01H501U"_s;
+    diario.rigaVincente = lanvera::RigaJson(campi, {5, u"Pressione 130/80"_s, quando.addSecs(-6000), 0});
+    // the losing version also holds a column the table no longer has
+    diario.rigaPerdente = lanvera::RigaJson(campi + QStringList{u"Nota"_s},
+                                            {5, u"Pressione 150/95\nrivedere"_s, quando.addSecs(-7800), 0, u"x"_s});
+    lanvera::Conflitto vecchio = diario;
+    vecchio.quando = quando.addDays(-1);
+    vecchio.tabella = u"tblAllergie"_s;
+    vecchio.rigaPerdente = lanvera::RigaJson({u"ID"_s}, {QVariant()});
+    vecchio.rigaVincente = lanvera::RigaJson({u"ID"_s}, {QVariant()});
+    lanvera::Conflitto altrui = diario;
+    altrui.idPaziente = 2;
+    {
+        Database db;
+        ASSERT_TRUE(db.apri(file));
+        for (const lanvera::Conflitto &c : {vecchio, diario, altrui}) {
+            ASSERT_TRUE(lanvera::RegistraConflitto(db, c)) << db.ultimoErrore().testo().toStdString();
+        }
+        ASSERT_TRUE(db.esegui(u"DELETE FROM QUOR_Conflitti WHERE IDPaziente=2"_s));
+    }
+    const QStringList righe =
+        esegui({u"--archivio"_s, file}, u"apri-cartella 1\nconflitti\napri-cartella 2\nconflitti\n"_s);
+    QStringList mostrate;
+    for (const QString &r : righe) {
+        if (r.startsWith(u"CONFLITT"_s)) {
+            mostrate << r;
+        }
+    }
+    EXPECT_EQ(
+        mostrate,
+        (QStringList{u"CONFLITTI 2"_s,
+                     u"CONFLITTO 05/12/2026 18.02.07\ttblDiario\tBNCLCU65B41F205X\t05/12/2026 12.00.00\t"
+                     "RSSMRA70A01H501U\t05/12/2026 11.30.00\tDiario,LastUpdate,Nota\tPressione 150/95\\nrivedere"_s,
+                     u"CONFLITTO 04/12/2026 18.02.07\ttblAllergie\tBNCLCU65B41F205X\t05/12/2026 12.00.00\t"
+                     "RSSMRA70A01H501U\t05/12/2026 11.30.00\t\t"_s,
+                     u"CONFLITTI 0 nascosti"_s}))
+        << righe.join(u'\n').toStdString();
+}

@@ -69,3 +69,31 @@ TEST(EsitiSyncTest, OnlyTheLastFiftyRunsOfEachArchiveAreKept)
 }
 
 } // namespace
+
+TEST(EsitiSyncTest, AnOlderListGainsTheConflictColumnAndKeepsItsRuns)
+{
+    QTemporaryDir dir;
+    dao::Database lista;
+    ASSERT_TRUE(lista.crea(dir.filePath(QStringLiteral("Quor.mdb"))));
+    // The table as an earlier version made it, with one run in it.
+    ASSERT_TRUE(lista.esegui(QStringLiteral(
+        "CREATE TABLE tblEsitiSync(ID INTEGER PRIMARY KEY AUTOINCREMENT, IDFile INTEGER NOT NULL, File TEXT(255), "
+        "Inizio DATETIME, Fine DATETIME, Esito TEXT(255), Riuscito INTEGER NOT NULL DEFAULT 0, Errori INTEGER NOT "
+        "NULL DEFAULT 0, Inviate INTEGER NOT NULL DEFAULT 0, Scaricate INTEGER NOT NULL DEFAULT 0, Unite INTEGER NOT "
+        "NULL DEFAULT 0)")));
+    ASSERT_TRUE(lista.esegui(QStringLiteral("INSERT INTO tblEsitiSync (IDFile, Esito, Riuscito, Unite) VALUES "
+                                            "(1, 'Operazione conclusa', -1, 3)")));
+
+    EXPECT_EQ(LeggiStatiArchivi(lista).value(1).ultimo.unite, 3) << "an old list reads as it is";
+    EsitoSync e;
+    e.idFile = 2;
+    e.fine = Adesso;
+    e.conflitti = 4;
+    QString errore;
+    ASSERT_TRUE(RegistraEsito(lista, e, &errore)) << errore.toStdString();
+    ASSERT_TRUE(RegistraEsito(lista, e, &errore)) << "the column is added once: " << errore.toStdString();
+    const QHash<qint32, StatoArchivio> stati = LeggiStatiArchivi(lista);
+    EXPECT_EQ(stati.value(1).ultimo.conflitti, 0);
+    EXPECT_EQ(stati.value(1).ultimo.unite, 3);
+    EXPECT_EQ(stati.value(2).ultimo.conflitti, 4);
+}

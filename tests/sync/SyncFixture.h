@@ -47,6 +47,21 @@ protected:
         // The engine finds its table list beside the programs of this build.
         ImpostaCartellaProgramma(qEnvironmentVariable("LANVERA_OUTPUT_DIR"));
         ASSERT_TRUE(m_server.connetti(impostazioni(), false)) << m_server.ultimoErrore().toStdString();
+        // The engine's clock stands at Adesso: the server's reads the same, as two well-set clocks do.
+        impostaOraServer(Adesso);
+    }
+
+    // Stops the server's clock of the connection at that moment (invalid: lets it run again, for
+    // the tests whose engine keeps the real clock).
+    void impostaOraServer(const QDateTime &ora)
+    {
+        if (!ora.isValid()) {
+            ASSERT_TRUE(m_server.esegui(QStringLiteral("SET TIMESTAMP=DEFAULT")));
+            return;
+        }
+        ASSERT_TRUE(
+            m_server.esegui(QStringLiteral("SET TIMESTAMP=%1").arg(ora.toMSecsSinceEpoch() / 1000.0, 0, 'f', 3)))
+            << m_server.ultimoErrore().toStdString();
     }
 
     static ImpostazioniServer impostazioni()
@@ -214,7 +229,8 @@ protected:
         const QString file = archivioVuoto(nome);
         dao::Database db;
         EXPECT_TRUE(db.apri(file));
-        EXPECT_TRUE(db.esegui(QStringLiteral("INSERT INTO tblMedico (IDRete, CodiceFiscale) VALUES (1, ?)"), {CfRossi}));
+        EXPECT_TRUE(
+            db.esegui(QStringLiteral("INSERT INTO tblMedico (IDRete, CodiceFiscale) VALUES (1, ?)"), {CfRossi}));
         EXPECT_TRUE(db.esegui(QStringLiteral("INSERT INTO arcItems (Key, Item) VALUES ('QUOR.PasswordMedicoSync', ?)"),
                               {PasswordRossi}));
         return file;

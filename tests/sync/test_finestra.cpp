@@ -60,6 +60,8 @@ protected:
         // As on a desktop with a notification area; the window is opened by a click.
         m_form.impostaTrayDisponibile(true);
         registraMedico(CfRossi, QStringLiteral("Rossi"), QStringLiteral("Mario"), PasswordRossi);
+        // The window's engine keeps the real clock.
+        impostaOraServer({});
     }
 
     void archivi(int quanti)
