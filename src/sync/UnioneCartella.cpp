@@ -5,6 +5,7 @@
 #include "Recordset.h"
 #include "clsSincronizza.h"
 #include "modArchivio.h"
+#include "modConflitti.h"
 
 #include <QDateTime>
 #include <QLoggingCategory>
@@ -309,6 +310,8 @@ struct PianoTabella
     int pacchettoID = -1;    // positions in the package row
     int pacchettoGuid = -1;
     int pacchettoAggiornato = -1;
+    int scrittaAggiornato = -1; // positions in `scritte`
+    int scrittaModificatore = -1;
 };
 
 PianoTabella FaiPiano(const QStringList &comuni, const QStringList &campiPacchetto, const QStringList &campiLocali,
@@ -355,6 +358,11 @@ PianoTabella FaiPiano(const QStringList &comuni, const QStringList &campiPacchet
             piano.letteLocali << campo;
             piano.chiavi << int(piano.scritte.size());
         }
+        if (minuscolo == QLatin1String("lastupdate")) {
+            piano.scrittaAggiornato = int(piano.scritte.size());
+        } else if (colonna.regola == Regola::Modificatore) {
+            piano.scrittaModificatore = int(piano.scritte.size());
+        }
         piano.scritte << colonna;
     }
     if (IndiceDi(campiLocali, QStringLiteral("IDPaziente")) >= 0) {
@@ -369,6 +377,18 @@ PianoTabella FaiPiano(const QStringList &comuni, const QStringList &campiPacchet
         piano.letteLocali << QStringLiteral("ToSend");
     }
     return piano;
+}
+
+// A column that holds what a doctor wrote, as against the rows' bookkeeping: identities, keys,
+// stamps, marks and authors.
+bool DiContenuto(const Colonna &c)
+{
+    if (c.regola != Regola::Copia) {
+        return false;
+    }
+    static const QStringList servizio{QStringLiteral("guid"), QStringLiteral("lastupdate"),
+                                      QStringLiteral("lastinsert"), QStringLiteral("torepl")};
+    return !servizio.contains(c.nome.toLower());
 }
 
 bool StessoValore(const QVariant &a, const QVariant &b)
@@ -551,11 +571,13 @@ public:
         return q.exec() || fallisci(q);
     }
 
-    // Does the local row hold what the package row would write (its sent mark aside)?
-    bool confronta(const QVariant &rowid, const QVariantList &valori, bool &uguale)
+    // The written columns of a local row, in the plan's order; trovata false when it is gone.
+    bool leggi(const QVariant &rowid, QVariantList &valori, bool &trovata)
     {
-        uguale = true;
+        trovata = false;
         if (m_piano->scritte.isEmpty()) {
+            valori.clear();
+            trovata = true;
             return true;
         }
         if (!m_leggiScritte && !prepara(m_leggiScritte, QStringLiteral("Select %1 from %2 Where _rowid_=?")
@@ -567,11 +589,40 @@ public:
         if (!q.exec()) {
             return fallisci(q);
         }
-        uguale = q.next();
-        for (int i = 0; uguale && i < valori.size(); ++i) {
-            uguale = m_piano->scritte.at(i).regola == Regola::Inviata || StessoValore(q.value(i), valori.at(i));
+        trovata = q.next();
+        valori.resize(m_piano->scritte.size());
+        for (int i = 0; trovata && i < valori.size(); ++i) {
+            valori[i] = q.value(i);
         }
         q.finish();
+        return true;
+    }
+
+    // Does the local row differ from the package row in what a doctor wrote? `locali` gets the
+    // local row's written columns.
+    bool differenze(const QVariant &rowid, const QVariantList &valori, QVariantList &locali, bool &diverse)
+    {
+        bool trovata = false;
+        if (!leggi(rowid, locali, trovata)) {
+            return false;
+        }
+        diverse = false;
+        for (int i = 0; trovata && !diverse && i < locali.size(); ++i) {
+            diverse = DiContenuto(m_piano->scritte.at(i)) && !StessoValore(locali.at(i), valori.at(i));
+        }
+        return true;
+    }
+
+    // Does the local row hold what the package row would write (its sent mark aside)?
+    bool confronta(const QVariant &rowid, const QVariantList &valori, bool &uguale)
+    {
+        QVariantList locali;
+        if (!leggi(rowid, locali, uguale)) {
+            return false;
+        }
+        for (int i = 0; uguale && i < locali.size(); ++i) {
+            uguale = m_piano->scritte.at(i).regola == Regola::Inviata || StessoValore(locali.at(i), valori.at(i));
+        }
         return true;
     }
 
@@ -623,6 +674,48 @@ private:
     lanvera::dao::Errore m_errore;
 };
 
+// The package row's moment, as the merge compares it (after any correction of its value).
+QString MomentoPacchetto(const PianoTabella &piano, const QSqlQuery &riga, const QVariantList &valori)
+{
+    if (piano.scrittaAggiornato >= 0) {
+        return Momento(valori.at(piano.scrittaAggiornato));
+    }
+    return piano.pacchettoAggiornato >= 0 ? Momento(riga.value(piano.pacchettoAggiornato)) : QString();
+}
+
+// The two versions of a row that differ: which one stays, who wrote each, and both in full.
+lanvera::Conflitto ConflittoTra(const PianoTabella &piano, const QString &tabella, const QString &guid,
+                                qint32 idPaziente, const QVariantList &locali, const QVariantList &arrivati,
+                                bool vinceArrivato, const QString &medico)
+{
+    QStringList campi;
+    for (const Colonna &c : piano.scritte) {
+        campi << c.nome;
+    }
+    const auto aggiornato = [&piano](const QVariantList &v) {
+        return piano.scrittaAggiornato >= 0 ? ComeTesto(v.at(piano.scrittaAggiornato)) : QString();
+    };
+    const auto autore = [&](const QVariantList &v) {
+        const QString nome =
+            piano.scrittaModificatore >= 0 ? ComeTesto(v.at(piano.scrittaModificatore)).trimmed() : QString();
+        return nome.isEmpty() ? medico : nome;
+    };
+    const QVariantList &vincente = vinceArrivato ? arrivati : locali;
+    const QVariantList &perdente = vinceArrivato ? locali : arrivati;
+    lanvera::Conflitto c;
+    c.quando = QDateTime::currentDateTime();
+    c.tabella = tabella;
+    c.guid = guid;
+    c.idPaziente = idPaziente;
+    c.aggiornatoVincente = aggiornato(vincente);
+    c.aggiornatoPerdente = aggiornato(perdente);
+    c.autoreVincente = autore(vincente);
+    c.autorePerdente = autore(perdente);
+    c.rigaVincente = lanvera::RigaJson(campi, vincente);
+    c.rigaPerdente = lanvera::RigaJson(campi, perdente);
+    return c;
+}
+
 } // namespace
 
 UnioneCartella::UnioneCartella(StatoMotore &stato, PacchettoCartella &pacchetto)
@@ -655,6 +748,56 @@ QString UnioneCartella::NomePaziente(qint32 id) const
         return Nominativo(rs.testo(QStringLiteral("Cognome")), rs.testo(QStringLiteral("Nome")));
     }
     return QStringLiteral("il paziente %1").arg(id);
+}
+
+QString UnioneCartella::MedicoArchivio()
+{
+    if (m_medico.isNull()) {
+        Recordset rs(*m_stato.archivio);
+        m_medico = rs.apri(QStringLiteral("SELECT Cognome, Nome FROM tblMedico WHERE IDRete=1")) && !rs.eof()
+                       ? Nominativo(rs.testo(QStringLiteral("Cognome")), rs.testo(QStringLiteral("Nome")))
+                       : QString();
+        if (m_medico.isNull()) {
+            m_medico = QStringLiteral(""); // asked once
+        }
+    }
+    return m_medico;
+}
+
+bool UnioneCartella::Conserva(const lanvera::Conflitto &conflitto)
+{
+    bool nuovo = false;
+    if (!lanvera::RegistraConflitto(*m_stato.archivio, conflitto, &nuovo)) {
+        const auto &e = m_stato.archivio->ultimoErrore();
+        return Fallisci(e.numero, e.descrizione);
+    }
+    if (nuovo) {
+        const QDateTime data = lanvera::dao::ComeData(conflitto.aggiornatoPerdente);
+        m_righeConflitti << QStringLiteral("Conflitto nella cartella di %1, tabella %2: la versione del %3 di %4 è "
+                                           "stata sostituita da quella del %5 di %6 ed è conservata tra i conflitti")
+                                .arg(NomePaziente(conflitto.idPaziente), conflitto.tabella,
+                                     data.isValid() ? data.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"))
+                                                    : QStringLiteral("(senza data)"),
+                                     conflitto.autorePerdente,
+                                     lanvera::dao::ComeData(conflitto.aggiornatoVincente)
+                                         .toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")),
+                                     conflitto.autoreVincente);
+    }
+    return true;
+}
+
+void UnioneCartella::CorreggiFuturo(QVariant &aggiornato, const QString &tabella, qint32 idPaziente)
+{
+    const QString momento = Momento(aggiornato);
+    if (momento.isEmpty() || momento <= m_limiteFuturo) {
+        return;
+    }
+    const QString data = lanvera::dao::ComeData(aggiornato).toString(QStringLiteral("dd/MM/yyyy hh:mm:ss"));
+    aggiornato = lanvera::dao::TestoDataArchivio(m_oraServer);
+    m_righeFuturo << QStringLiteral("Attenzione: una riga di %1 nella cartella di %2 era datata %3, oltre l'ora del "
+                                    "server: è stata registrata con l'ora del server (%4)")
+                         .arg(tabella, NomePaziente(idPaziente), data.isEmpty() ? ComeTesto(aggiornato) : data,
+                              m_oraServer.toString(QStringLiteral("dd/MM/yyyy hh:mm:ss")));
 }
 
 qint32 UnioneCartella::NuovoID(const QString &chiave) const
@@ -783,6 +926,12 @@ bool UnioneCartella::AnagraficaUguale(Database &pacchetto, qint32 idPaziente)
 bool UnioneCartella::IniziaImportazione(Database &pacchetto)
 {
     m_mappaChiavi.clear();
+    m_righeConflitti.clear();
+    m_righeFuturo.clear();
+    m_medico = QString();
+    // A row dated more than a day after the server's clock would win every later merge.
+    m_oraServer = m_stato.oraServer();
+    m_limiteFuturo = m_oraServer.addDays(1).toString(QStringLiteral("yyyyMMddhhmmss"));
     m_erroreNumero = 0;
     m_erroreTesto.clear();
     m_rifiuto.clear();
@@ -826,6 +975,14 @@ bool UnioneCartella::ConcludiImportazione(const QString &operazione, bool ok)
     const bool inTransazione = archivio && archivio->inTransazione();
     if (ok && !InErrore() && !m_stato.annullato && inTransazione) {
         if (archivio->confermaTransazione()) {
+            // Said once the merge is kept: an interrupted one says nothing and is met again.
+            for (const QString &riga : std::as_const(m_righeFuturo)) {
+                m_stato.scrivi(riga);
+            }
+            for (const QString &riga : std::as_const(m_righeConflitti)) {
+                m_stato.scrivi(riga);
+            }
+            m_stato.conflitti += int(m_righeConflitti.size());
             return true;
         }
         Fallisci(archivio->ultimoErrore().numero, archivio->ultimoErrore().descrizione);
@@ -1033,6 +1190,9 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
             }
         }
         const bool chiaviCambiate = ValoriRiga(piano, righe, esiste ? &locale : nullptr, contesto, valori);
+        if (piano.scrittaAggiornato >= 0) {
+            CorreggiFuturo(valori[piano.scrittaAggiornato], tabella, idPaziente);
+        }
 
         bool ok = true;
         QVariant idLocale;
@@ -1041,11 +1201,24 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
             ok = istruzioni.inserisci(valori, idLocale);
         } else {
             idLocale = piano.localeID >= 0 ? locale.at(piano.localeID) : QVariant();
-            const QString nelPacchetto =
-                piano.pacchettoAggiornato >= 0 ? Momento(righe.value(piano.pacchettoAggiornato)) : QString();
+            const QString nelPacchetto = MomentoPacchetto(piano, righe, valori);
             const QString inLocale =
                 piano.localeAggiornato >= 0 ? Momento(locale.at(piano.localeAggiornato)) : QString();
-            if (nelPacchetto > inLocale || (chiaviCambiate && nelPacchetto == inLocale)) {
+            const bool vincePacchetto = nelPacchetto > inLocale || (chiaviCambiate && nelPacchetto == inLocale);
+            // Changed here and not sent, or changed there on an older version: one side loses
+            // what it wrote, and that is kept.
+            if (NonInviata(piano, locale) || nelPacchetto < inLocale) {
+                QVariantList scritteLocali;
+                bool diverse = false;
+                if (!istruzioni.differenze(locale.at(0), valori, scritteLocali, diverse)) {
+                    return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
+                }
+                if (diverse && !Conserva(ConflittoTra(piano, tabella, ComeTesto(guid), idPaziente, scritteLocali,
+                                                      valori, vincePacchetto, MedicoArchivio()))) {
+                    return false;
+                }
+            }
+            if (vincePacchetto) {
                 // The newer version, or the same one with its keys put right.
                 m_comeQui = false;
                 ok = istruzioni.aggiorna(locale.at(0), valori);
@@ -1140,17 +1313,32 @@ bool UnioneCartella::UnisciTabellaSingola(Database &pacchetto, const QString &ta
         return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
     }
     QVariantList valori(piano.scritte.size());
-    ValoriRiga(piano, righe, esiste ? &locale : nullptr,
-               Contesto{m_mappaChiavi, idPaziente, modificatoDa, cartellaIntera}, valori);
+    const Contesto contesto{m_mappaChiavi, idPaziente, modificatoDa, cartellaIntera};
+    ValoriRiga(piano, righe, esiste ? &locale : nullptr, contesto, valori);
+    if (piano.scrittaAggiornato >= 0) {
+        CorreggiFuturo(valori[piano.scrittaAggiornato], tabella, idPaziente);
+    }
     bool ok = true;
     if (!esiste) {
         m_comeQui = false;
         QVariant idLocale;
         ok = istruzioni.inserisci(valori, idLocale);
     } else {
-        const QString nelPacchetto =
-            piano.pacchettoAggiornato >= 0 ? Momento(righe.value(piano.pacchettoAggiornato)) : QString();
+        const QString nelPacchetto = MomentoPacchetto(piano, righe, valori);
         const QString inLocale = piano.localeAggiornato >= 0 ? Momento(locale.at(piano.localeAggiornato)) : QString();
+        if (NonInviata(piano, locale) || nelPacchetto < inLocale) {
+            QVariantList scritteLocali;
+            bool diverse = false;
+            if (!istruzioni.differenze(locale.at(0), valori, scritteLocali, diverse)) {
+                return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
+            }
+            // The row has an identity of its own on each side: the package's names the conflict.
+            const QString guid = piano.pacchettoGuid >= 0 ? ComeTesto(righe.value(piano.pacchettoGuid)) : QString();
+            if (diverse && !Conserva(ConflittoTra(piano, tabella, guid, idPaziente, scritteLocali, valori,
+                                                  nelPacchetto > inLocale, MedicoArchivio()))) {
+                return false;
+            }
+        }
         if (nelPacchetto > inLocale) {
             m_comeQui = false;
             ok = istruzioni.aggiorna(locale.at(0), valori);

@@ -3,13 +3,18 @@
 #include "StatoMotore.h"
 #include "clsPaziente.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 class PacchettoCartella;
 class QSqlQuery;
 class UnioneCartellaTest;
 
+namespace lanvera {
+struct Conflitto;
+}
 namespace lanvera::dao {
 class Database;
 }
@@ -17,6 +22,11 @@ class Database;
 // Merges a chart package, or a colleague's modifications package, into the archive row by row:
 // rows are matched by GUID, the newer row wins by LastUpdate, local keys are kept and the package's
 // foreign keys are translated to them. One import is one transaction: applied whole or not at all.
+//
+// Nothing is lost without a trace: when both sides changed a row apart from each other (the local
+// row not yet sent, or the package's row older than the local one) and their texts differ, the
+// version that loses is kept in QUOR_Conflitti, in the same transaction, and the log names it. A
+// package row stamped more than a day after the server's clock is taken with the server's time.
 //
 // Packages come from the network, so they are checked before they are merged: a package that is no
 // chart, a whole chart that is not the chart of the patient it was filed under, and a colleague's
@@ -76,6 +86,12 @@ private:
     bool Rifiuta(const QString &motivo);
     bool InErrore() const { return m_erroreNumero != 0 || !m_erroreTesto.isEmpty() || !m_rifiuto.isEmpty(); }
     QString NomePaziente(qint32 id) const;
+    // The archive's own doctor, the author of a local row that names nobody else.
+    QString MedicoArchivio();
+    // Keeps the losing version of a row; its log line waits for the merge to be kept.
+    bool Conserva(const lanvera::Conflitto &conflitto);
+    // An incoming stamp beyond tomorrow of the server's clock becomes the server's time.
+    void CorreggiFuturo(QVariant &aggiornato, const QString &tabella, qint32 idPaziente);
 
     StatoMotore &m_stato;
     PacchettoCartella &m_pacchetto;
@@ -86,4 +102,10 @@ private:
     // Whole chart brought up to date: stays true while everything met in the package is what this
     // archive already holds.
     bool m_comeQui = false;
+    // What the import in progress has to say once it is kept.
+    QStringList m_righeConflitti;
+    QStringList m_righeFuturo;
+    QString m_medico; // null until asked
+    QDateTime m_oraServer;
+    QString m_limiteFuturo; // as Momento() gives it
 };
