@@ -169,16 +169,16 @@ protected:
     // A colleague's modifications package for one patient, as the plug-in builds it from his copy
     // of the chart: every row, the diary row he changed with ToSend 0.
     QString pacchettoModifiche(const QString &archivio, qint32 idPaziente, const QString &guidDiario,
-                               const QString &nuovoTesto)
+                               const QString &nuovoTesto,
+                               const QString &aggiornato = QStringLiteral("2026-12-05 12:00:00"))
     {
         const QString copia = percorso(QStringLiteral("copia-%1.mdb").arg(CreaGUID().mid(1, 8)));
         EXPECT_TRUE(QFile::copy(archivio, copia));
         dao::Database db;
         EXPECT_TRUE(db.apri(copia));
         EXPECT_TRUE(db.esegui(QStringLiteral("UPDATE tblDiario SET ToSend=-1 WHERE IDPaziente=?"), {idPaziente}));
-        EXPECT_TRUE(db.esegui(QStringLiteral("UPDATE tblDiario SET ToSend=0, Diario=?, LastUpdate='2026-12-05 "
-                                             "12:00:00' WHERE GUID=?"),
-                              {nuovoTesto, guidDiario}));
+        EXPECT_TRUE(db.esegui(QStringLiteral("UPDATE tblDiario SET ToSend=0, Diario=?, LastUpdate=? WHERE GUID=?"),
+                              {nuovoTesto, aggiornato, guidDiario}));
         StatoMotore stato;
         stato.archivio = &db;
         PacchettoCartella pc(stato);

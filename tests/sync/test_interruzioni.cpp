@@ -1,6 +1,8 @@
 #include "ProxyServer.h"
 #include "SyncFixture.h"
+#include "modConflitti.h"
 
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -193,6 +195,50 @@ TEST_F(InterruzioniTest, KilledRunsNeverLeaveHalfMergesAndConverge)
     }
     EXPECT_EQ(valore(casa, QStringLiteral("SELECT count(*) FROM tblDiario")).toInt(), attese);
     verificaConvergenza(casa);
+}
+
+TEST_F(InterruzioniTest, RunsKilledAtRandomRecordEveryConflictOnce)
+{
+    // Five rows changed both here and by a colleague: here first, there later.
+    QStringList guid;
+    for (int i = 0; i < 5; ++i) {
+        const clsPaziente &p = m_pubblicati.at(i);
+        guid << valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"),
+                       {p.ID})
+                    .toString();
+        ASSERT_FALSE(guid.last().isEmpty());
+        Database db;
+        ASSERT_TRUE(db.apri(m_studio));
+        ASSERT_TRUE(db.esegui(QStringLiteral("UPDATE tblDiario SET Diario=?, ToSend=0, LastUpdate='2026-12-05 "
+                                             "11:00:00' WHERE GUID=?"),
+                              {QStringLiteral("titolare %1").arg(i), guid.last()}));
+        db.chiudi();
+        accodaModifiche(p.KeyPaziente, CfBianchi, CfRossi,
+                        pacchettoModifiche(m_studio, p.ID, guid.last(), QStringLiteral("collega %1").arg(i)));
+    }
+
+    QRandomGenerator *caso = QRandomGenerator::global();
+    const int primo = int(caso->bounded(1, 6));
+    const int secondo = int(caso->bounded(1, 4));
+    const int invio = int(caso->bounded(1, 12));
+    SCOPED_TRACE(
+        QStringLiteral("killed after merge %1, merge %2, upload %3").arg(primo).arg(secondo).arg(invio).toStdString());
+    uccidiDopo(m_studio, QStringLiteral("Aggiorno cartella di "), primo);
+    uccidiDopo(m_studio, QStringLiteral("Aggiorno cartella di "), secondo);
+    uccidiDopo(m_studio, QStringLiteral("Invio di "), invio);
+    completa(m_studio);
+
+    Database db;
+    ASSERT_TRUE(db.apri(m_studio));
+    for (int i = 0; i < 5; ++i) {
+        const QList<Conflitto> suoi = LeggiConflitti(db, m_pubblicati.at(i).ID);
+        ASSERT_EQ(suoi.size(), 1) << i;
+        EXPECT_EQ(suoi.first().guid, guid.at(i));
+        EXPECT_TRUE(suoi.first().rigaPerdente.contains(QStringLiteral("titolare %1").arg(i)));
+    }
+    db.chiudi();
+    verificaConvergenza(m_studio);
+    EXPECT_EQ(valore(m_studio, QStringLiteral("SELECT count(*) FROM QUOR_Conflitti")).toInt(), 5);
 }
 
 TEST_F(InterruzioniTest, ServerGoingAwayEndsTheRunAndTheNextOneCompletes)
