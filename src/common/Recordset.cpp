@@ -254,12 +254,10 @@ void Recordset::annullaModifica()
 
 bool Recordset::rileggiRiga(qint64 rowid, QVector<QVariant> *riga)
 {
-    QSqlQuery q(m_db.connessione());
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT * FROM %1 WHERE _rowid_=?").arg(Parentesi(m_tabella)));
-    q.addBindValue(rowid);
-    if (!q.exec() || !q.next()) {
-        const Errore e = ErroreDa(q.lastError());
+    Istruzione rilettura(m_db, QStringLiteral("SELECT * FROM %1 WHERE _rowid_=?").arg(Parentesi(m_tabella)));
+    QSqlQuery &q = rilettura.query();
+    if (!rilettura.pronta() || !rilettura.esegui({rowid}) || !q.next()) {
+        const Errore e = rilettura.pronta() ? ErroreDa(q.lastError()) : m_db.ultimoErrore();
         return fallisci(e.numero ? e.numero : ErroreNessunaRiga, e.descrizione);
     }
     const QSqlRecord record = q.record();
@@ -285,7 +283,19 @@ bool Recordset::aggiorna()
         }
     }
 
-    QSqlQuery q(m_db.connessione());
+    // The statements come from the database's prepared ones: a list that writes one row per
+    // patient parses them once.
+    const auto scrivi = [this](const QString &sql, const QVariantList &valori, qint64 *nuovo) {
+        Istruzione istruzione(m_db, sql);
+        if (!istruzione.pronta() || !istruzione.esegui(valori)) {
+            const Errore e = m_db.ultimoErrore();
+            return fallisci(e.numero, e.descrizione);
+        }
+        if (nuovo) {
+            *nuovo = istruzione.query().lastInsertId().toLongLong();
+        }
+        return true;
+    };
     qint64 rowid = 0;
     if (m_modo == Modo::Nuovo) {
         QString sql = QStringLiteral("INSERT INTO %1 ").arg(Parentesi(m_tabella));
@@ -296,27 +306,17 @@ bool Recordset::aggiorna()
                        .arg(colonne.join(QLatin1Char(',')),
                             QStringList(colonne.size(), QStringLiteral("?")).join(QLatin1Char(',')));
         }
-        q.prepare(sql);
-        for (const QVariant &v : std::as_const(valori)) {
-            q.addBindValue(v);
+        if (!scrivi(sql, valori, &rowid)) {
+            return false;
         }
-        if (!q.exec()) {
-            const Errore e = ErroreDa(q.lastError());
-            return fallisci(e.numero, e.descrizione);
-        }
-        rowid = q.lastInsertId().toLongLong();
     } else {
         rowid = m_rowid.at(m_posizione);
         if (!colonne.isEmpty()) {
-            q.prepare(QStringLiteral("UPDATE %1 SET %2=? WHERE _rowid_=?")
-                          .arg(Parentesi(m_tabella), colonne.join(QStringLiteral("=?,"))));
-            for (const QVariant &v : std::as_const(valori)) {
-                q.addBindValue(v);
-            }
-            q.addBindValue(rowid);
-            if (!q.exec()) {
-                const Errore e = ErroreDa(q.lastError());
-                return fallisci(e.numero, e.descrizione);
+            valori << rowid;
+            if (!scrivi(QStringLiteral("UPDATE %1 SET %2=? WHERE _rowid_=?")
+                            .arg(Parentesi(m_tabella), colonne.join(QStringLiteral("=?,"))),
+                        valori, nullptr)) {
+                return false;
             }
         }
     }

@@ -999,11 +999,51 @@ bool UnioneCartella::ConcludiImportazione(const QString &operazione, bool ok)
     return false;
 }
 
+void UnioneCartella::LeggiTabelleConRighe(Database &pacchetto, const QStringList &tabelle)
+{
+    // One statement tells which of the package's tables hold any row: most of a chart's tables, and
+    // nearly all of a colleague's changes, are empty, and a full read of each costs its compilation.
+    m_tabelleConRighe.clear();
+    m_righeNote = false;
+    QStringList nomi;
+    QStringList prove;
+    for (const QString &tabella : tabelle) {
+        if (!nomi.contains(tabella.toLower()) && EsisteTabella(pacchetto, tabella)) {
+            nomi << tabella.toLower();
+            prove << QStringLiteral("EXISTS(SELECT 1 FROM %1)").arg(Parentesi(tabella));
+        }
+    }
+    if (prove.isEmpty()) {
+        return;
+    }
+    QSqlQuery q(pacchetto.connessione());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT ") + prove.join(QLatin1Char(','))) || !q.next()) {
+        return; // every table is then read
+    }
+    for (int i = 0; i < nomi.size(); ++i) {
+        if (q.value(i).toInt() != 0) {
+            m_tabelleConRighe.insert(nomi.at(i));
+        }
+    }
+    m_righeNote = true;
+}
+
+bool UnioneCartella::ConRighe(const QString &tabella) const
+{
+    return !m_righeNote || m_tabelleConRighe.contains(tabella.toLower());
+}
+
 bool UnioneCartella::EseguiPassi(qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
                                  Database &pacchetto)
 {
     const Passo *passi = cartellaIntera ? PassiCartella : PassiModifiche;
     const qsizetype quanti = cartellaIntera ? std::size(PassiCartella) : std::size(PassiModifiche);
+    QStringList tabelle;
+    for (qsizetype i = 0; i < quanti; ++i) {
+        tabelle << QString::fromLatin1(passi[i].tabella);
+    }
+    LeggiTabelleConRighe(pacchetto, tabelle);
     for (qsizetype i = 0; i < quanti; ++i) {
         m_stato.cedi();
         const Passo &passo = passi[i];
@@ -1139,6 +1179,9 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
         // written again at every import.
         qCWarning(lcUnione) << tabella << "senza GUID: non unita";
         return true;
+    }
+    if (!ConRighe(tabella)) {
+        return !cartellaIntera || VerificaCompletezza(tabella, idPaziente, condizione, 0);
     }
     QSqlQuery righe(pacchetto.connessione());
     if (!ApriRighe(righe, tabella, cartellaIntera, condizione)) {
@@ -1292,6 +1335,9 @@ bool UnioneCartella::UnisciTabellaSingola(Database &pacchetto, const QString &ta
     const QStringList campiLocali = archivio.campi(tabella);
     if (IndiceDi(campiLocali, QStringLiteral("IDPaziente")) < 0) {
         qCWarning(lcUnione) << tabella << "senza IDPaziente: non unita";
+        return true;
+    }
+    if (!ConRighe(tabella)) {
         return true;
     }
     QSqlQuery righe(pacchetto.connessione());

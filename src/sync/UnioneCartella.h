@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -73,6 +74,9 @@ private:
     // Whole chart brought up to date: does the package's patient row equal the local one?
     bool AnagraficaUguale(lanvera::dao::Database &pacchetto, qint32 idPaziente);
     // The tables of a whole chart or of a colleague's changes, in their order.
+    // Which of these tables hold rows in the package.
+    void LeggiTabelleConRighe(lanvera::dao::Database &pacchetto, const QStringList &tabelle);
+    bool ConRighe(const QString &tabella) const;
     bool EseguiPassi(qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
                      lanvera::dao::Database &pacchetto);
     bool ApriRighe(QSqlQuery &righe, const QString &tabella, bool cartellaIntera, const QString &condizione);
@@ -103,6 +107,8 @@ private:
     // archive already holds.
     bool m_comeQui = false;
     // What the import in progress has to say once it is kept.
+    QSet<QString> m_tabelleConRighe; // lower-case names
+    bool m_righeNote = false;
     QStringList m_righeConflitti;
     QStringList m_righeFuturo;
     QString m_medico; // null until asked

@@ -50,24 +50,64 @@ QString queryPazientiLocali(bool conSole)
         .arg(allineato);
 }
 
+// The day of a stored moment. The stored form "yyyy-mm-dd[ hh:mm:ss]" is read without building a
+// local date and time, which costs a time-zone look-up for each of thousands of patients.
+QDate giornoArchivio(const QVariant &valore)
+{
+    if (valore.typeId() == QMetaType::QString) {
+        const QString testo = valore.toString().trimmed();
+        const auto numero = [&testo](qsizetype da, qsizetype n) {
+            int v = 0;
+            for (qsizetype i = da; i < da + n; ++i) {
+                const char16_t c = testo[i].unicode();
+                if (c < u'0' || c > u'9') {
+                    return -1;
+                }
+                v = v * 10 + (c - u'0');
+            }
+            return v;
+        };
+        const bool soloGiorno = testo.size() == 10;
+        const bool conOra = testo.size() == 19 && (testo[10] == QLatin1Char(' ') || testo[10] == QLatin1Char('T')) &&
+                            testo[13] == QLatin1Char(':') && testo[16] == QLatin1Char(':') &&
+                            QTime(numero(11, 2), numero(14, 2), numero(17, 2)).isValid();
+        if ((soloGiorno || conOra) && testo[4] == QLatin1Char('-') && testo[7] == QLatin1Char('-')) {
+            const QDate giorno(numero(0, 4), numero(5, 2), numero(8, 2));
+            if (giorno.isValid()) {
+                return giorno;
+            }
+        }
+    }
+    const QDateTime d = ComeData(valore);
+    return d.isValid() ? d.date() : QDate();
+}
+
 // A date of birth as "dd/mm/yyyy", from a stored date or from text already in that form.
 QString dataNascita(const QVariant &valore)
 {
-    const QDateTime d = ComeData(valore);
-    if (!d.isValid()) {
+    const QDate g = giornoArchivio(valore);
+    if (!g.isValid()) {
         return ComeTesto(valore);
     }
-    const QDate g = d.date();
-    return QStringLiteral("%1/%2/%3")
-        .arg(g.day(), 2, 10, QLatin1Char('0'))
-        .arg(g.month(), 2, 10, QLatin1Char('0'))
-        .arg(g.year(), 4, 10, QLatin1Char('0'));
+    if (g.year() < 0 || g.year() > 9999) {
+        return g.toString(QStringLiteral("dd/MM/yyyy"));
+    }
+    // Written digit by digit: the list formats one date for each of thousands of patients.
+    QString testo(10, QLatin1Char('/'));
+    const auto cifre = [&testo](qsizetype da, int valore, int quante) {
+        for (qsizetype i = da + quante - 1; i >= da; --i, valore /= 10) {
+            testo[i] = QChar(u'0' + valore % 10);
+        }
+    };
+    cifre(0, g.day(), 2);
+    cifre(3, g.month(), 2);
+    cifre(6, g.year(), 4);
+    return testo;
 }
 
 // A day as the number yyyymmdd, which orders as the "yyyymmdd" text does.
-int giorno(const QDateTime &d)
+int giorno(const QDate &g)
 {
-    const QDate g = d.date();
     return g.year() * 10000 + g.month() * 100 + g.day();
 }
 
@@ -431,7 +471,7 @@ bool clsSincronizza::LeggiPazientiArchivio(lanvera::dao::Database &archivio, con
         }
         return false;
     }
-    const int oggiNumero = giorno(oggi.startOfDay());
+    const int oggiNumero = giorno(oggi);
     for (; !rs.eof() && (!continua || continua()); rs.muoviProssimo()) {
         const QVariant cf = rs.valore(QStringLiteral("CodiceFiscale"));
         const QVariant cognome = rs.valore(QStringLiteral("Cognome"));
@@ -443,9 +483,9 @@ bool clsSincronizza::LeggiPazientiArchivio(lanvera::dao::Database &archivio, con
         }
 
         clsPaziente p;
-        const QDateTime fine = ComeData(rs.valore(QStringLiteral("DataFine")));
+        const QDate fine = giornoArchivio(rs.valore(QStringLiteral("DataFine")));
         if (fine.isValid() && giorno(fine) <= oggiNumero) {
-            const QDateTime inizio = ComeData(rs.valore(QStringLiteral("DataInizio")));
+            const QDate inizio = giornoArchivio(rs.valore(QStringLiteral("DataInizio")));
             if (!(inizio.isValid() && giorno(inizio) >= giorno(fine))) {
                 p.Revocato = 1;
                 const QString motivo = rs.testo(QStringLiteral("MotivoRevoca"));
@@ -915,19 +955,6 @@ bool clsSincronizza::DaInviare(qint32 id)
         m_stato.messaggioErrore = QStringLiteral("Reset ToSend: Errore ") + e.testo();
         return false;
     };
-    // Changes up to the moment the archive joined the network never count.
-    QString dataInit;
-    if (!lanvera::LeggiItem(m_archivio, QStringLiteral("QUOR.DataInit"), dataInit)) {
-        return errore(m_archivio.ultimoErrore());
-    }
-    QString condizione;
-    QVariantList valori{id};
-    const QDateTime inizio = QDateTime::fromString(dataInit.trimmed(), QStringLiteral("yyyyMMddHHmmss"));
-    if (inizio.isValid()) {
-        condizione = QStringLiteral(" AND (LastUpdate>?)");
-        valori << lanvera::dao::TestoDataArchivio(inizio);
-    }
-
     {
         Recordset rs(m_archivio);
         if (!rs.apri(QStringLiteral("SELECT TagStato FROM tblAnagrafica2 WHERE IDPaziente=?"),
@@ -944,6 +971,19 @@ bool clsSincronizza::DaInviare(qint32 id)
         if (!rs.eof() && rs.valore(QStringLiteral("ToSend")).toInt() != -1) {
             return true;
         }
+    }
+    // Changes up to the moment the archive joined the network never count. Read only for a
+    // patient marked as changed: most of a run's patients stop at the mark.
+    QString dataInit;
+    if (!lanvera::LeggiItem(m_archivio, QStringLiteral("QUOR.DataInit"), dataInit)) {
+        return errore(m_archivio.ultimoErrore());
+    }
+    QString condizione;
+    QVariantList valori{id};
+    const QDateTime inizio = QDateTime::fromString(dataInit.trimmed(), QStringLiteral("yyyyMMddHHmmss"));
+    if (inizio.isValid()) {
+        condizione = QStringLiteral(" AND (LastUpdate>?)");
+        valori << lanvera::dao::TestoDataArchivio(inizio);
     }
     for (const QString &tabella : std::as_const(m_tabelleToSend)) {
         if (tabella.compare(QStringLiteral("tblanagrafica2"), Qt::CaseInsensitive) == 0) {
