@@ -33,6 +33,7 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+#include <malloc.h>
 #include <optional>
 #include <zlib.h>
 
@@ -48,6 +49,7 @@ const QString Password = QStringLiteral("{AES}bench");
 constexpr int GiriSenzaModifiche = 5;
 constexpr int GiriPrimaCorsa = 3;
 constexpr int PacchettiModifiche = 100;
+constexpr qint64 RigheCartellaGrande = 20000;
 // A chart database that no doctor uses: the floor's uploads go there, into a table made as the
 // engine makes its own.
 constexpr qint32 DatabaseFloor = 9999;
@@ -64,6 +66,33 @@ double cpuMs()
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return static_cast<double>(ts.tv_sec) * 1e3 + static_cast<double>(ts.tv_nsec) / 1e6;
+}
+
+// The kernel's high-water mark of this process's resident memory, reset at the start of each
+// phase so that each prints its own peak.
+void azzeraPicco()
+{
+    // Memory freed by earlier phases (the archive's generation) goes back first, so that the mark
+    // is this phase's own.
+    malloc_trim(0);
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly)) {
+        f.write("5");
+    }
+}
+
+double piccoMB()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly)) {
+        return 0;
+    }
+    for (const QByteArray &riga : f.readAll().split('\n')) {
+        if (riga.startsWith("VmHWM:")) {
+            return riga.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+        }
+    }
+    return 0;
 }
 
 double mediana(QList<double> valori)
@@ -118,6 +147,7 @@ struct Corsa
     double modifiche = 0; // from "Verifico modifiche su server" to "Verifico dati da sincronizzare"
     double giro = 0;      // from "Verifico dati da sincronizzare" to "Operazione conclusa"
     double cpu = 0;       // CPU time of this process during the call
+    double picco = 0;     // peak resident memory of this process during the call, MB
     int errori = 0;
     QStringList righe; // messages without their prefix
 
@@ -147,10 +177,12 @@ Corsa sincronizza(clsSincronizza &sync, const QString &archivio)
         c.righe << messaggio;
     });
     const double cpu = cpuMs();
+    azzeraPicco();
     t.start();
     c.ok = sync.Sincronizza(archivio);
     c.totale = msDa(t);
     c.cpu = cpuMs() - cpu;
+    c.picco = piccoMB();
     QObject::disconnect(collegamento);
     c.errori = sync.Errori();
     c.ok = c.ok && inizioModifiche >= 0 && inizioGiro >= 0 && fine >= 0;
@@ -293,6 +325,16 @@ bool pubblica(const QList<clsPaziente> &pazienti, qint32 idDatabase)
     return admin.exec(QStringLiteral("COMMIT"));
 }
 
+// One chart ten times the realistic size, through every road: ms of each step, its peak memory.
+struct Grande
+{
+    qint64 righe = 0;            // rows of the large chart
+    double righeRealistiche = 0; // rows of a published chart, on average
+    double pacchetto = 0, invio = 0, scarico = 0, unione = 0;
+    double piccoInvio = 0, piccoScarico = 0, piccoUnione = 0;
+    qint64 righeUnite = 0; // rows the colleague changed
+};
+
 // One network on a freshly reset server: the owner and a colleague, the owner's generated archive.
 class Rete
 {
@@ -386,6 +428,7 @@ public:
     {
         m_primeCorse = {m_prima.totale};
         m_primeCpu = {m_prima.cpu};
+        m_primePicchi = {m_prima.picco};
         for (int giro = 1; giro < GiriPrimaCorsa; ++giro) {
             if (!eseguiAdmin(QStringLiteral("UPDATE quor.tblanagrafica SET IDUpdate='' WHERE CFMedico=?"),
                              {CfTitolare}) ||
@@ -399,6 +442,7 @@ public:
             }
             m_primeCorse << c.totale;
             m_primeCpu << c.cpu;
+            m_primePicchi << c.picco;
         }
         return true;
     }
@@ -433,6 +477,7 @@ public:
     {
         m_senzaModifiche.clear();
         m_cpuSenzaModifiche.clear();
+        m_picchiSenzaModifiche.clear();
         for (int giro = 0; giro < GiriSenzaModifiche; ++giro) {
             const Corsa c = sincronizza(*m_sync, m_archivio);
             const int mosse = c.conta(QStringLiteral("Invio di ")) + c.conta(QStringLiteral("Scarico cartella di "));
@@ -442,6 +487,7 @@ public:
             }
             m_senzaModifiche << c.totale;
             m_cpuSenzaModifiche << c.cpu;
+            m_picchiSenzaModifiche << c.picco;
         }
         return true;
     }
@@ -676,7 +722,7 @@ public:
         if (!m_corsaModifiche.ok || m_corsaModifiche.errori != 0 ||
             m_corsaModifiche.conta(QStringLiteral("Aggiorno cartella di ")) != PacchettiModifiche ||
             m_corsaModifiche.conta(QStringLiteral("Invio di ")) != PacchettiModifiche || rimaste != 0 ||
-            autore != QStringLiteral("Bianchi Lucia")) {
+            m_corsaModifiche.conta(QStringLiteral("Conflitto ")) != 0 || autore != QStringLiteral("Bianchi Lucia")) {
             avvisa(QStringLiteral("merge run: %1 merged, %2 sent back, %3 errors, %4 left on the server, author '%5'")
                        .arg(m_corsaModifiche.conta(QStringLiteral("Aggiorno cartella di ")))
                        .arg(m_corsaModifiche.conta(QStringLiteral("Invio di ")))
@@ -693,6 +739,7 @@ public:
     {
         QDir().mkpath(m_cartella + QStringLiteral("/casa"));
         const QString casa = m_cartella + QStringLiteral("/casa/Archivio.mdb");
+        m_archivioCasa = casa;
         QString errore;
         if (!host::CreaArchivioVuoto(casa, &errore)) {
             avvisa(errore);
@@ -719,6 +766,144 @@ public:
         return floorScarichi();
     }
 
+    // Rows of one patient's chart, as the chart's tables select them.
+    qint64 righeCartella(Database &archivio, qint32 id)
+    {
+        qint64 righe = 0;
+        QSqlQuery q(archivio.connessione());
+        for (const TabellaFloor &tabella : std::as_const(m_tabelle)) {
+            if (q.exec(QStringLiteral("SELECT count(*) FROM main.[%1] WHERE %2")
+                           .arg(tabella.nome, tabella.condizione.arg(id))) &&
+                q.next()) {
+                righe += q.value(0).toLongLong();
+            }
+        }
+        return righe;
+    }
+
+    // A long-standing patient: his diary grown until his chart holds about 20,000 rows, packed,
+    // sent, downloaded by the second installation, then every diary entry of it changed by a
+    // colleague and merged back.
+    bool cartellaGrande()
+    {
+        const clsPaziente p = m_pubblicati.constFirst();
+        {
+            Database db;
+            if (!db.apri(m_archivio)) {
+                avvisa(db.ultimoErrore().testo());
+                return false;
+            }
+            double tutte = 0;
+            for (const clsPaziente &x : std::as_const(m_pubblicati)) {
+                tutte += double(righeCartella(db, x.ID));
+            }
+            m_grande.righeRealistiche = tutte / double(m_pubblicati.size());
+            const qint64 aggiunte = RigheCartellaGrande - righeCartella(db, p.ID);
+            const QString adesso = dao::TestoDataArchivio(QDateTime::currentDateTime());
+            QSqlQuery q(db.connessione());
+            q.prepare(QStringLiteral(
+                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < ?) "
+                "INSERT INTO tblDiario (GUID, IDPaziente, Data, Diario, LastUpdate, LastInsert, ToSend) "
+                "SELECT '{' || hex(randomblob(4)) || '-' || hex(randomblob(2)) || '-' || hex(randomblob(2)) || '-' || "
+                "hex(randomblob(2)) || '-' || hex(randomblob(6)) || '}', ?, datetime('2001-01-01', '+' || i || ' "
+                "hours'), "
+                "'Controllo n. ' || i || ': pressione 130/85, terapia invariata, esami nei limiti; rivedere tra tre "
+                "mesi.', "
+                "?, ?, 0 FROM n"));
+            for (const QVariant &v : {QVariant(aggiunte), QVariant(p.ID), QVariant(adesso), QVariant(adesso)}) {
+                q.addBindValue(v);
+            }
+            if (!q.exec() ||
+                !eseguiLocale(db, QStringLiteral("UPDATE tblAnagrafica2 SET TagStato=1 WHERE IDPaziente=?"), {p.ID})) {
+                avvisa(q.lastError().text());
+                return false;
+            }
+            m_grande.righe = righeCartella(db, p.ID);
+        }
+        {
+            Database archivio;
+            if (!archivio.apri(m_archivio, true)) {
+                return false;
+            }
+            StatoMotore stato;
+            stato.archivio = &archivio;
+            PacchettoCartella pacchetto(stato);
+            pacchetto.CaricaListaTabelle(QStringLiteral(LANVERA_OUTPUT_DIR "/Cartella.sql"));
+            QList<double> tempi;
+            for (int i = 0; i < 3; ++i) {
+                QElapsedTimer t;
+                t.start();
+                QString testo;
+                if (!pacchetto.CreaCartella(p.ID, testo)) {
+                    avvisa(stato.messaggioErrore);
+                    return false;
+                }
+                tempi << msDa(t);
+            }
+            m_grande.pacchetto = mediana(tempi);
+        }
+        const Corsa invio = sincronizza(*m_sync, m_archivio);
+        const Corsa scarico = sincronizza(*m_sync, m_archivioCasa);
+        if (invio.conta(QStringLiteral("Invio di ")) != 1 ||
+            scarico.conta(QStringLiteral("Scarico cartella di ")) != 1 || invio.errori + scarico.errori != 0) {
+            avvisa(QStringLiteral("large chart: %1 uploads, %2 downloads")
+                       .arg(invio.conta(QStringLiteral("Invio di ")))
+                       .arg(scarico.conta(QStringLiteral("Scarico cartella di "))));
+            return false;
+        }
+        m_grande.invio = invio.giro;
+        m_grande.piccoInvio = invio.picco;
+        m_grande.scarico = scarico.giro;
+        m_grande.piccoScarico = scarico.picco;
+
+        // The colleague's copy: every row as received, every diary entry of the chart changed.
+        const QString copiaCollega = m_cartella + QStringLiteral("/collega-grande.mdb");
+        QFile::remove(copiaCollega);
+        QString testo;
+        {
+            QFile::copy(m_archivio, copiaCollega);
+            Database copia;
+            if (!copia.apri(copiaCollega)) {
+                return false;
+            }
+            StatoMotore stato;
+            stato.archivio = &copia;
+            PacchettoCartella pacchetto(stato);
+            pacchetto.CaricaListaTabelle(QStringLiteral(LANVERA_OUTPUT_DIR "/Cartella.sql"));
+            for (const clsTabelle &t : std::as_const(stato.tabelle)) {
+                if (copia.esisteCampo(t.Tabella, QStringLiteral("ToSend")) &&
+                    !eseguiLocale(copia, QStringLiteral("UPDATE [%1] SET ToSend=-1").arg(t.Tabella))) {
+                    return false;
+                }
+            }
+            if (!eseguiLocale(copia,
+                              QStringLiteral("UPDATE tblDiario SET ToSend=0, Diario=Diario || ' Rivisto dal collega.', "
+                                             "LastUpdate=? WHERE IDPaziente=?"),
+                              {dao::TestoDataArchivio(QDateTime::currentDateTime().addSecs(3600)), p.ID})) {
+                return false;
+            }
+            m_grande.righeUnite = copia.righeInteressate();
+            if (!pacchetto.CreaCartella(p.ID, testo)) {
+                avvisa(stato.messaggioErrore);
+                return false;
+            }
+        }
+        QFile::remove(copiaCollega);
+        if (!eseguiAdmin(QStringLiteral("INSERT INTO quor.tblmodifiche (IDPaziente, CFMedico, CFMedicoTitolare, "
+                                        "Modifiche) VALUES (?, ?, ?, ?)"),
+                         {p.KeyPaziente, CfCollega, CfTitolare, testo})) {
+            return false;
+        }
+        const Corsa unione = sincronizza(*m_sync, m_archivio);
+        if (unione.conta(QStringLiteral("Aggiorno cartella di ")) != 1 || unione.errori != 0) {
+            avvisa(QStringLiteral("large chart: merge failed"));
+            return false;
+        }
+        m_grande.unione = unione.modifiche;
+        m_grande.piccoUnione = unione.picco;
+        return true;
+    }
+
     const QList<clsPaziente> &pubblicati() const { return m_pubblicati; }
     double msGenerazione() const { return m_msGenerazione; }
     qint64 righeArchivio() const { return m_righeArchivio; }
@@ -731,6 +916,9 @@ public:
     double msPacchetto() const { return m_msPacchetto; }
     double msApertura() const { return m_msApertura; }
     double cpuSenzaModifiche() const { return mediana(m_cpuSenzaModifiche); }
+    double primaPicco() const { return mediana(m_primePicchi); }
+    double piccoSenzaModifiche() const { return mediana(m_picchiSenzaModifiche); }
+    const Grande &grande() const { return m_grande; }
     const FloorInvio &floorInvio() const { return m_floorInvio; }
     const FloorScarico &floorModificheMisurato() const { return m_floorModifiche; }
     const FloorScarico &floorScarico() const { return m_floorScarico; }
@@ -923,6 +1111,10 @@ private:
     double m_msApertura = 0;
     QList<double> m_senzaModifiche;
     QList<double> m_cpuSenzaModifiche;
+    QList<double> m_primePicchi;
+    QList<double> m_picchiSenzaModifiche;
+    QString m_archivioCasa;
+    Grande m_grande;
     Corsa m_corsaModifiche;
     Corsa m_casa;
     FloorInvio m_floorInvio;
@@ -934,10 +1126,10 @@ private:
     QList<qint64> m_idModifiche;
 };
 
-void riga(const char *fase, int cartelle, double totale, double cpu, double perCartella, double floor)
+void riga(const char *fase, int cartelle, const Corsa &corsa, double perCartella, double floor)
 {
-    std::printf("%-34s %6d %10.0f %9.0f %10.2f %10.2f %7.1f\n", fase, cartelle, totale, cpu, perCartella, floor,
-                perCartella / floor);
+    std::printf("%-34s %6d %10.0f %9.0f %10.2f %10.2f %7.1f %8.0f\n", fase, cartelle, corsa.totale, corsa.cpu,
+                perCartella, floor, perCartella / floor, corsa.picco);
 }
 
 } // namespace
@@ -963,6 +1155,8 @@ int main(int argc, char **argv)
     double primaCpuMeta = 0;
     double senzaModificheMeta = 0;
     double senzaModificheCpuMeta = 0;
+    double primaPiccoMeta = 0;
+    double senzaModifichePiccoMeta = 0;
     {
         Rete meta(dir.filePath(QStringLiteral("meta")), 1000, 250);
         if (!meta.prepara() || !meta.primaCorsa() || !meta.ripetiPrimaCorsa() || !meta.corseSenzaModifiche()) {
@@ -972,6 +1166,8 @@ int main(int argc, char **argv)
         senzaModificheMeta = meta.senzaModifiche();
         primaCpuMeta = meta.primaCpuMediana();
         senzaModificheCpuMeta = meta.cpuSenzaModifiche();
+        primaPiccoMeta = meta.primaPicco();
+        senzaModifichePiccoMeta = meta.piccoSenzaModifiche();
     }
 
     Rete rete(dir.filePath(QStringLiteral("intera")), 2000, 500);
@@ -981,6 +1177,10 @@ int main(int argc, char **argv)
     }
     const double floorSenzaModifiche = rete.floorSenzaModifiche();
     if (!rete.preparaModifiche() || !rete.corsaModifiche() || !rete.corsaCasa()) {
+        return 1;
+    }
+    const double caratteriPacchetto = rete.caratteriPacchetto();
+    if (!rete.cartellaGrande()) {
         return 1;
     }
 
@@ -993,17 +1193,16 @@ int main(int argc, char **argv)
         static_cast<long long>(rete.righeArchivio()), rete.msGenerazione(), n);
     std::printf("chart package: engine %.0f characters on average; floor copy %.0f bytes, deflated and Base64 %.0f "
                 "characters\n\n",
-                rete.caratteriPacchetto(), double(fi.byteFile) / fi.cartelle, double(fi.caratteri) / fi.cartelle);
-    std::printf("%-34s %6s %10s %9s %10s %10s %7s\n", "phase", "charts", "total ms", "cpu ms", "ms/chart", "floor ms",
-                "ratio");
-    riga("owner's first run (uploads)", n, rete.prima().totale, rete.prima().cpu, rete.prima().giro / n,
-         fi.perCartella());
-    std::printf("%-34s %6d %10.0f %9.0f %10s %10.0f %7.1f\n", "no-change run (median of 5)", n, rete.senzaModifiche(),
-                rete.cpuSenzaModifiche(), "-", floorSenzaModifiche, rete.senzaModifiche() / floorSenzaModifiche);
-    riga("merge of modification packages", fm.pacchetti, rete.modifiche().totale, rete.modifiche().cpu,
-         rete.modifiche().modifiche / fm.pacchetti, fm.perPacchetto());
-    riga("second installation (downloads)", n, rete.casa().totale, rete.casa().cpu, rete.casa().giro / n,
-         fs.perPacchetto());
+                caratteriPacchetto, double(fi.byteFile) / fi.cartelle, double(fi.caratteri) / fi.cartelle);
+    std::printf("%-34s %6s %10s %9s %10s %10s %7s %8s\n", "phase", "charts", "total ms", "cpu ms", "ms/chart",
+                "floor ms", "ratio", "peak MB");
+    riga("owner's first run (uploads)", n, rete.prima(), rete.prima().giro / n, fi.perCartella());
+    std::printf("%-34s %6d %10.0f %9.0f %10s %10.0f %7.1f %8.0f\n", "no-change run (median of 5)", n,
+                rete.senzaModifiche(), rete.cpuSenzaModifiche(), "-", floorSenzaModifiche,
+                rete.senzaModifiche() / floorSenzaModifiche, rete.piccoSenzaModifiche());
+    riga("merge of modification packages", fm.pacchetti, rete.modifiche(), rete.modifiche().modifiche / fm.pacchetti,
+         fm.perPacchetto());
+    riga("second installation (downloads)", n, rete.casa(), rete.casa().giro / n, fs.perPacchetto());
     std::printf("\nms/chart is the patient walk (uploads, downloads) or the merge step divided by its charts; "
                 "the merge run\nalso sends the 100 merged charts back (%.0f ms of its total).\n",
                 rete.modifiche().giro);
@@ -1038,6 +1237,26 @@ int main(int argc, char **argv)
                 rete.senzaModifiche(), rete.senzaModifiche() / senzaModificheMeta);
     std::printf("%-38s %14.0f %14.0f %7.2f\n", "no-change run, cpu ms (median of 5)", senzaModificheCpuMeta,
                 rete.cpuSenzaModifiche(), rete.cpuSenzaModifiche() / senzaModificheCpuMeta);
+    std::printf("%-38s %14.0f %14.0f %7.2f\n", "first run, peak MB (median of 3)", primaPiccoMeta, rete.primaPicco(),
+                rete.primaPicco() / primaPiccoMeta);
+    std::printf("%-38s %14.0f %14.0f %7.2f\n", "no-change run, peak MB (median of 5)", senzaModifichePiccoMeta,
+                rete.piccoSenzaModifiche(), rete.piccoSenzaModifiche() / senzaModifichePiccoMeta);
+
+    const Grande &g = rete.grande();
+    const double realistica = g.righeRealistiche;
+    const auto perRiga = [](double ms, double righe) { return righe > 0 ? ms * 1000.0 / righe : 0.0; };
+    std::printf("\nlarge chart: %lld rows (a published chart holds %.0f on average); the merge brings %lld changed "
+                "diary entries\n",
+                static_cast<long long>(g.righe), realistica, static_cast<long long>(g.righeUnite));
+    std::printf("%-34s %10s %10s %18s %8s\n", "step", "ms", "us/row", "us/row realistic", "peak MB");
+    std::printf("%-34s %10.1f %10.2f %18.2f %8s\n", "pack (CreaCartella)", g.pacchetto, perRiga(g.pacchetto, g.righe),
+                perRiga(rete.msPacchetto(), realistica), "-");
+    std::printf("%-34s %10.1f %10.2f %18.2f %8.0f\n", "upload (patient walk)", g.invio, perRiga(g.invio, g.righe),
+                perRiga(rete.prima().giro / n, realistica), g.piccoInvio);
+    std::printf("%-34s %10.1f %10.2f %18.2f %8.0f\n", "download (patient walk)", g.scarico, perRiga(g.scarico, g.righe),
+                perRiga(rete.casa().giro / n, realistica), g.piccoScarico);
+    std::printf("%-34s %10.1f %10.2f %18s %8.0f\n", "merge (merge step)", g.unione,
+                perRiga(g.unione, double(g.righeUnite)), "-", g.piccoUnione);
     std::printf("\nwhole benchmark: %.0f s\n", msDa(tutto) / 1000);
     return 0;
 }

@@ -144,6 +144,7 @@ bool Database::apriConnessione(const QString &percorso, bool solaLettura)
 void Database::dimenticaSchema()
 {
     m_campi.clear();
+    m_nomiNoti.clear();
     m_chiaviRowid.clear();
     m_schemaNoto = false;
 }
@@ -452,7 +453,7 @@ bool Database::esisteTabella(const QString &tabella) const
         return true;
     }
     if (m_schemaNoto) {
-        return false;
+        return m_nomiNoti.contains(tabella.toLower());
     }
     QSqlQuery q(connessione());
     q.prepare(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type IN ('table','view') AND name=? COLLATE NOCASE"));
@@ -515,14 +516,17 @@ bool Database::caricaSchema()
     if (!aperto()) {
         return fallisci(ErroreFileMancante, QStringLiteral("Database non aperto"));
     }
-    QSqlQuery nomi(connessione());
-    nomi.setForwardOnly(true);
-    if (!nomi.exec(QStringLiteral("SELECT name FROM sqlite_master WHERE type IN ('table','view')"))) {
-        m_errore = ErroreDa(nomi.lastError());
+    // The names only: a table's columns are read when it is first asked for, and most of a
+    // package's tables never are.
+    QSqlQuery q(connessione());
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type IN ('table','view')"))) {
+        m_errore = ErroreDa(q.lastError());
         return false;
     }
-    while (nomi.next()) {
-        campi(nomi.value(0).toString());
+    m_nomiNoti.clear();
+    while (q.next()) {
+        m_nomiNoti.insert(q.value(0).toString());
     }
     m_schemaNoto = true;
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QHash>
+#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
@@ -96,9 +97,9 @@ public:
     void staccaDestinazione();
     int righeInteressate() const { return m_righeInteressate; }
 
-    // Reads every table and view with its columns at once, so that esisteTabella() and campi()
-    // answer without asking the file until the schema changes through this object. For a
-    // database that is asked about many tables, some of them missing (a package).
+    // Reads the names of every table and view at once, so that esisteTabella() answers without
+    // asking the file until the schema changes through this object. For a database that is asked
+    // about many tables, some of them missing (a package).
     bool caricaSchema();
 
     bool esisteTabella(const QString &tabella) const;
@@ -146,7 +147,8 @@ private:
     mutable QHash<QString, QStringList> m_campi;   // lower-case table name -> its columns
     QHash<QString, QStringList> m_definizioni;     // lower-case table name -> its columns as a copy creates them
     mutable QHash<QString, QString> m_chiaviRowid; // lower-case table name -> its rowid column, lower case
-    bool m_schemaNoto = false;                     // m_campi holds every table and view
+    bool m_schemaNoto = false;                     // m_nomiNoti holds every table and view
+    QSet<QString> m_nomiNoti;                      // lower-case names
     QStringList m_tabelleDestinazione;             // lower-case names of the tables in the attached target
     // Prepared statements waiting for their next loan, by text; a new connection starts afresh.
     std::unordered_map<QString, std::vector<std::unique_ptr<QSqlQuery>>> m_istruzioni;

@@ -251,12 +251,9 @@ bool PacchettoCartella::CreaCartella(qint32 idPaziente, QString &cartella)
         }
     }
 
-    // One listing of the archive's tables answers for most of the list; a name not in it is asked
-    // for on its own, as it may still be a view.
-    QSet<QString> presenti;
-    for (const QString &nome : archivio->tabelle()) {
-        presenti.insert(nome.toLower());
-    }
+    // The archive's tables and views are listed once per archive, not once per chart.
+    archivio->caricaSchema();
+    m_senzaRighe.clear();
     const QString id = QString::number(idPaziente);
     // The package file stays attached for the whole list; it is let go before it is zipped or
     // deleted, on every path.
@@ -278,7 +275,7 @@ bool PacchettoCartella::CreaCartella(qint32 idPaziente, QString &cartella)
         return fallisci(prefisso + errore);
     }
     for (const clsTabelle &tabella : std::as_const(m_stato.tabelle)) {
-        if (!presenti.contains(tabella.Tabella.toLower()) && !lanvera::EsisteTabella(*archivio, tabella.Tabella)) {
+        if (!lanvera::EsisteTabella(*archivio, tabella.Tabella)) {
             continue;
         }
         QString sql = tabella.QueryCartella;
@@ -289,6 +286,10 @@ bool PacchettoCartella::CreaCartella(qint32 idPaziente, QString &cartella)
             archivio->annullaTransazione();
             archivio->staccaDestinazione();
             return fallisci(prefisso + errore);
+        }
+        if (archivio->righeInteressate() == 0 &&
+            tabella.QueryCartella.contains(QStringLiteral("WHERE IDPaziente=[ID]"), Qt::CaseInsensitive)) {
+            m_senzaRighe << tabella.Tabella;
         }
         m_stato.cedi();
     }

@@ -24,6 +24,9 @@ public:
 
     // Packs the chart of the archive's patient with that local ID into package text.
     bool CreaCartella(qint32 idPaziente, QString &cartella);
+    // The tables selected by patient (IDPaziente=[ID]) of which the last chart packed held no row:
+    // there is nothing in them to mark as sent.
+    const QStringList &TabelleSenzaRighe() const { return m_senzaRighe; }
     // A package of the rows that `copia` writes into the new, empty package database at `file`
     // (the plug-in's modifications package); `operazione` begins the error texts.
     bool CreaPacchetto(const QString &operazione,
@@ -87,5 +90,6 @@ private:
     static void cancellaFileLavoro();
 
     StatoMotore &m_stato;
+    QStringList m_senzaRighe;
     qint64 m_limiteEspansione = LimiteEspansioneStandard;
 };

@@ -1173,6 +1173,9 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
     if (!EsisteTabella(pacchetto, tabella) || !EsisteTabella(archivio, tabella)) {
         return true;
     }
+    if (!cartellaIntera && !ConRighe(tabella)) {
+        return true; // nothing of a colleague's in it
+    }
     const QStringList comuni = CampiComuni(pacchetto, archivio, tabella);
     if (!comuni.contains(QStringLiteral("GUID"), Qt::CaseInsensitive)) {
         // Without the row identity on both sides no row can be matched: any row written would be

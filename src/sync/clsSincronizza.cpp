@@ -918,10 +918,10 @@ bool clsSincronizza::InvioCartella(clsPaziente &paziente)
         m_archivio.annullaTransazione();
         return errore(e);
     }
-    return ResetToSend(paziente.ID);
+    return ResetToSend(paziente.ID, m_pacchetto->TabelleSenzaRighe());
 }
 
-bool clsSincronizza::ResetToSend(qint32 id)
+bool clsSincronizza::ResetToSend(qint32 id, const QStringList &senzaRighe)
 {
     auto errore = [this](const lanvera::dao::Errore &e) {
         m_stato.messaggioErrore = QStringLiteral("Reset ToSend: Errore ") + e.testo();
@@ -933,6 +933,9 @@ bool clsSincronizza::ResetToSend(qint32 id)
         return errore(m_archivio.ultimoErrore());
     }
     for (const QString &tabella : std::as_const(m_tabelleToSend)) {
+        if (senzaRighe.contains(tabella, Qt::CaseInsensitive)) {
+            continue;
+        }
         if (!m_archivio.esegui(
                 QStringLiteral("UPDATE %1 SET ToSend=-1 WHERE IDPaziente=?").arg(lanvera::dao::Parentesi(tabella)),
                 {id})) {

@@ -65,7 +65,8 @@ public:
     bool TrovaPazienteServer(const QString &chiave, clsPaziente &paziente) const;
     bool SincronizzaPazienti();
     bool InvioCartella(clsPaziente &paziente);
-    bool ResetToSend(qint32 id);
+    // Marks the patient's chart as sent; the tables in `senzaRighe` hold none of his rows.
+    bool ResetToSend(qint32 id, const QStringList &senzaRighe = {});
     bool DaInviare(qint32 id);
     // 0 not in the archive; 1 there as an own patient, 2 downloaded from a colleague, 3 private.
     int VerificaAnagraficaLocale(const clsPaziente &paziente);
