@@ -150,6 +150,10 @@ TEST_F(ConflittiTest, OwnerAndColleagueEditingOneEntryKeepTheOlderTextWithBothAu
         EXPECT_TRUE(dopo.filter(QStringLiteral("Conflitt")).isEmpty()) << dopo.join(QLatin1Char('\n')).toStdString();
         EXPECT_EQ(conflitti(m_studio).size(), prima + 1);
     }
+    // the record stays with the archive: the second installation gets the charts, not the conflicts
+    sincronizza(m_casa);
+    EXPECT_TRUE(conflitti(m_casa).isEmpty());
+    EXPECT_EQ(conflitti(m_studio).size(), 2);
 }
 
 TEST_F(ConflittiTest, DownloadOverAnEditNotYetSentKeepsItAsTheLoser)
