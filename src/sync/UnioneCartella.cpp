@@ -1314,11 +1314,14 @@ bool UnioneCartella::VerificaCompletezza(const QString &tabella, qint32 idPazien
     if (!condizione.isEmpty()) {
         sql += QStringLiteral(" and ") + condizione;
     }
-    Recordset conta(archivio);
-    if (!conta.apri(sql, Recordset::Tipo::SoloAvanti, {idPaziente})) {
-        return Fallisci(conta.ultimoErrore().numero, conta.ultimoErrore().descrizione);
+    // Asked for every table of every chart: a prepared statement, read by position.
+    Istruzione conta(archivio, sql);
+    if (!conta.pronta() || !conta.esegui({idPaziente}) || !conta.query().next()) {
+        const auto e = conta.pronta() && conta.query().lastError().isValid() ? ErroreDi(conta.query().lastError())
+                                                                             : archivio.ultimoErrore();
+        return Fallisci(e.numero, e.descrizione);
     }
-    if (conta.valore(QStringLiteral("Conta")).toLongLong() > righe) {
+    if (conta.query().value(0).toLongLong() > righe) {
         // This archive holds rows that the server's chart lacks: the chart is sent after the merge.
         m_stato.reinviaCartella = true;
     }
