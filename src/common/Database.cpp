@@ -676,6 +676,25 @@ int cifre(QStringView t, qsizetype da, qsizetype n)
 
 } // namespace
 
+QDate ComeGiorno(const QVariant &valore)
+{
+    if (valore.typeId() == QMetaType::QString) {
+        const QString testo = valore.toString().trimmed();
+        const bool soloGiorno = testo.size() == 10;
+        const bool conOra = testo.size() == 19 && (testo[10] == QLatin1Char(' ') || testo[10] == QLatin1Char('T')) &&
+                            testo[13] == QLatin1Char(':') && testo[16] == QLatin1Char(':') &&
+                            QTime(cifre(testo, 11, 2), cifre(testo, 14, 2), cifre(testo, 17, 2)).isValid();
+        if ((soloGiorno || conOra) && testo[4] == QLatin1Char('-') && testo[7] == QLatin1Char('-')) {
+            const QDate giorno(cifre(testo, 0, 4), cifre(testo, 5, 2), cifre(testo, 8, 2));
+            if (giorno.isValid()) {
+                return giorno;
+            }
+        }
+    }
+    const QDateTime d = ComeData(valore);
+    return d.isValid() ? d.date() : QDate();
+}
+
 QDateTime ComeData(const QVariant &valore)
 {
     if (valore.isNull()) {

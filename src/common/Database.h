@@ -164,6 +164,9 @@ QVariant ValoreArchivio(const QVariant &valore);
 QString TestoDataArchivio(const QDateTime &momento);
 // Null reads as empty text.
 QString ComeTesto(const QVariant &valore);
+// The day of a stored moment, read from the stored text without building a local date and time
+// (a time-zone look-up each); invalid when the value is no date.
+QDate ComeGiorno(const QVariant &valore);
 // A stored date (ISO text) as a moment; invalid when the value is not a date.
 QDateTime ComeData(const QVariant &valore);
 bool ComeBool(const QVariant &valore);

@@ -20,7 +20,7 @@
 Q_LOGGING_CATEGORY(lcEngine, "lanvera.sync.engine")
 
 using lanvera::dao::ComeBool;
-using lanvera::dao::ComeData;
+using lanvera::dao::ComeGiorno;
 using lanvera::dao::ComeTesto;
 using lanvera::dao::Recordset;
 
@@ -50,42 +50,10 @@ QString queryPazientiLocali(bool conSole)
         .arg(allineato);
 }
 
-// The day of a stored moment. The stored form "yyyy-mm-dd[ hh:mm:ss]" is read without building a
-// local date and time, which costs a time-zone look-up for each of thousands of patients.
-QDate giornoArchivio(const QVariant &valore)
-{
-    if (valore.typeId() == QMetaType::QString) {
-        const QString testo = valore.toString().trimmed();
-        const auto numero = [&testo](qsizetype da, qsizetype n) {
-            int v = 0;
-            for (qsizetype i = da; i < da + n; ++i) {
-                const char16_t c = testo[i].unicode();
-                if (c < u'0' || c > u'9') {
-                    return -1;
-                }
-                v = v * 10 + (c - u'0');
-            }
-            return v;
-        };
-        const bool soloGiorno = testo.size() == 10;
-        const bool conOra = testo.size() == 19 && (testo[10] == QLatin1Char(' ') || testo[10] == QLatin1Char('T')) &&
-                            testo[13] == QLatin1Char(':') && testo[16] == QLatin1Char(':') &&
-                            QTime(numero(11, 2), numero(14, 2), numero(17, 2)).isValid();
-        if ((soloGiorno || conOra) && testo[4] == QLatin1Char('-') && testo[7] == QLatin1Char('-')) {
-            const QDate giorno(numero(0, 4), numero(5, 2), numero(8, 2));
-            if (giorno.isValid()) {
-                return giorno;
-            }
-        }
-    }
-    const QDateTime d = ComeData(valore);
-    return d.isValid() ? d.date() : QDate();
-}
-
 // A date of birth as "dd/mm/yyyy", from a stored date or from text already in that form.
 QString dataNascita(const QVariant &valore)
 {
-    const QDate g = giornoArchivio(valore);
+    const QDate g = ComeGiorno(valore);
     if (!g.isValid()) {
         return ComeTesto(valore);
     }
@@ -483,9 +451,9 @@ bool clsSincronizza::LeggiPazientiArchivio(lanvera::dao::Database &archivio, con
         }
 
         clsPaziente p;
-        const QDate fine = giornoArchivio(rs.valore(QStringLiteral("DataFine")));
+        const QDate fine = ComeGiorno(rs.valore(QStringLiteral("DataFine")));
         if (fine.isValid() && giorno(fine) <= oggiNumero) {
-            const QDate inizio = giornoArchivio(rs.valore(QStringLiteral("DataInizio")));
+            const QDate inizio = ComeGiorno(rs.valore(QStringLiteral("DataInizio")));
             if (!(inizio.isValid() && giorno(inizio) >= giorno(fine))) {
                 p.Revocato = 1;
                 const QString motivo = rs.testo(QStringLiteral("MotivoRevoca"));

@@ -310,6 +310,14 @@ TEST(DaoValoriTest, ValuesAreStoredAsTheArchivesStoreThem)
     EXPECT_TRUE(ComeTesto(QVariant()).isEmpty());
     EXPECT_FALSE(ComeData(QStringLiteral("non una data")).isValid());
     EXPECT_EQ(ComeData(QStringLiteral("2026-02-03")), QDate(2026, 2, 3).startOfDay());
+    // the day alone reads the same dates as ComeData does
+    for (const QVariant &v : {QVariant(QStringLiteral("2024-02-29")), QVariant(QStringLiteral(" 2024-02-29 23:59:59")),
+                              QVariant(QStringLiteral("2024-02-29T00:00:00")), QVariant(QStringLiteral("2024-02-30")),
+                              QVariant(QStringLiteral("2024-02-29 24:00:00")), QVariant(QStringLiteral("29/02/2024")),
+                              QVariant(QDateTime(QDate(2024, 2, 29), QTime(1, 2))), QVariant()}) {
+        const QDateTime d = ComeData(v);
+        EXPECT_EQ(ComeGiorno(v), d.isValid() ? d.date() : QDate()) << v.toString().toStdString();
+    }
     EXPECT_TRUE(ComeBool(-1));
     EXPECT_TRUE(ComeBool(QStringLiteral("1")));
     EXPECT_FALSE(ComeBool(QVariant()));

@@ -12,24 +12,16 @@ using lanvera::dao::Database;
 namespace {
 
 // Two versions of one row meet in a merge: the newer stays, the other is kept and reported.
-class ConflittiTest : public lanvera::test::SyncFixture
+class ConflittiTest : public lanvera::test::ReteFixture
 {
 protected:
     void SetUp() override
     {
-        SyncFixture::SetUp();
+        ReteFixture::SetUp();
         if (HasFatalFailure()) {
             return;
         }
-        m_idRossi = registraGruppo();
-        QDir().mkpath(percorso(QStringLiteral("studio")));
-        QDir().mkpath(percorso(QStringLiteral("casa")));
-        m_studio = generaArchivio(QStringLiteral("studio/Archivio.mdb"), 20, CfRossi, PasswordRossi, 0.5);
-        m_casa = secondaInstallazione(QStringLiteral("casa/Archivio.mdb"));
-        m_sync.Init(m_server);
-        m_sync.impostaOrologio([] { return Adesso; });
-        QObject::connect(&m_sync, &clsSincronizza::Log, [this](const QString &riga) { m_righe << riga.mid(29); });
-        m_pubblicati = pubblica(m_studio, 2, m_idRossi);
+        m_pubblicati = pubblica(2);
         ASSERT_EQ(m_pubblicati.size(), 2);
         sincronizza(m_studio);
         for (const clsPaziente &p : std::as_const(m_pubblicati)) {
@@ -41,12 +33,12 @@ protected:
         }
     }
 
-    QStringList sincronizza(const QString &archivio)
+    // A run that must end cleanly; the lines it wrote.
+    QStringList senzaErrori(const QString &archivio)
     {
-        m_righe.clear();
-        EXPECT_TRUE(m_sync.Sincronizza(archivio)) << m_righe.join(QLatin1Char('\n')).toStdString();
-        EXPECT_EQ(m_sync.Errori(), 0) << m_righe.join(QLatin1Char('\n')).toStdString();
-        return m_righe;
+        const QStringList righe = sincronizza(archivio);
+        EXPECT_EQ(m_sync.Errori(), 0) << righe.join(QLatin1Char('\n')).toStdString();
+        return righe;
     }
 
     // A doctor's edit of a diary entry in one archive, not yet sent.
@@ -82,11 +74,6 @@ protected:
         return QJsonDocument::fromJson(riga.toUtf8()).object().value(QStringLiteral("Diario")).toString();
     }
 
-    int m_idRossi = 0;
-    QString m_studio;
-    QString m_casa;
-    clsSincronizza m_sync;
-    QStringList m_righe;
     QList<clsPaziente> m_pubblicati;
     QStringList m_guid;
 };
@@ -114,7 +101,7 @@ TEST_F(ConflittiTest, OwnerAndColleagueEditingOneEntryKeepTheOlderTextWithBothAu
         accodaModifiche(y.KeyPaziente, CfBianchi, CfRossi,
                         pacchettoModifiche(m_studio, y.ID, m_guid.at(1), QStringLiteral("solo il collega")));
 
-        const QStringList righe = sincronizza(m_studio);
+        const QStringList righe = senzaErrori(m_studio);
         const QString vincente =
             caso.vinceCollega ? QStringLiteral("testo del collega") : QStringLiteral("testo del titolare");
         const QString perdente =
@@ -146,12 +133,12 @@ TEST_F(ConflittiTest, OwnerAndColleagueEditingOneEntryKeepTheOlderTextWithBothAu
         EXPECT_EQ(m_sync.Conflitti(), 1);
 
         // nothing new on the next run
-        const QStringList dopo = sincronizza(m_studio);
+        const QStringList dopo = senzaErrori(m_studio);
         EXPECT_TRUE(dopo.filter(QStringLiteral("Conflitt")).isEmpty()) << dopo.join(QLatin1Char('\n')).toStdString();
         EXPECT_EQ(conflitti(m_studio).size(), prima + 1);
     }
     // the record stays with the archive: the second installation gets the charts, not the conflicts
-    sincronizza(m_casa);
+    senzaErrori(m_casa);
     EXPECT_TRUE(conflitti(m_casa).isEmpty());
     EXPECT_EQ(conflitti(m_studio).size(), 2);
 }
@@ -159,12 +146,12 @@ TEST_F(ConflittiTest, OwnerAndColleagueEditingOneEntryKeepTheOlderTextWithBothAu
 TEST_F(ConflittiTest, DownloadOverAnEditNotYetSentKeepsItAsTheLoser)
 {
     const QString guid = m_guid.at(0);
-    sincronizza(m_casa);
+    senzaErrori(m_casa);
     modifica(m_casa, guid, QStringLiteral("scritto a casa"), QStringLiteral("2026-12-05 11:00:00"));
     modifica(m_studio, guid, QStringLiteral("scritto in studio"), QStringLiteral("2026-12-05 12:00:00"));
-    sincronizza(m_studio);
+    senzaErrori(m_studio);
 
-    const QStringList righe = sincronizza(m_casa);
+    const QStringList righe = senzaErrori(m_casa);
     EXPECT_EQ(valore(m_casa, QStringLiteral("SELECT Diario FROM tblDiario WHERE GUID=?"), {guid}).toString(),
               QStringLiteral("scritto in studio"));
     const QList<Conflitto> tutti = conflitti(m_casa);
@@ -173,8 +160,8 @@ TEST_F(ConflittiTest, DownloadOverAnEditNotYetSentKeepsItAsTheLoser)
     EXPECT_EQ(tutti.first().aggiornatoPerdente, QStringLiteral("2026-12-05 11:00:00"));
     EXPECT_EQ(righe.filter(QStringLiteral("Conflitto nella cartella di ")).size(), 1);
 
-    EXPECT_TRUE(sincronizza(m_casa).filter(QStringLiteral("Conflitt")).isEmpty());
-    EXPECT_TRUE(sincronizza(m_studio).filter(QStringLiteral("Conflitt")).isEmpty());
+    EXPECT_TRUE(senzaErrori(m_casa).filter(QStringLiteral("Conflitt")).isEmpty());
+    EXPECT_TRUE(senzaErrori(m_studio).filter(QStringLiteral("Conflitt")).isEmpty());
     EXPECT_EQ(conflitti(m_casa).size(), 1);
     EXPECT_TRUE(conflitti(m_studio).isEmpty());
 }
@@ -183,11 +170,11 @@ TEST_F(ConflittiTest, StampFromTheFarFutureIsTakenWithTheServersTimeSoLaterCorre
 {
     const clsPaziente &x = m_pubblicati.at(0);
     const QString guid = m_guid.at(0);
-    sincronizza(m_casa);
+    senzaErrori(m_casa);
     accodaModifiche(
         x.KeyPaziente, CfBianchi, CfRossi,
         pacchettoModifiche(m_studio, x.ID, guid, QStringLiteral("dal futuro"), QStringLiteral("9999-12-31 23:59:59")));
-    const QStringList righe = sincronizza(m_studio);
+    const QStringList righe = senzaErrori(m_studio);
     const QStringList avviso = righe.filter(QStringLiteral("Attenzione: una riga di tblDiario"));
     ASSERT_EQ(avviso.size(), 1) << righe.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(avviso.first().contains(QStringLiteral("31/12/9999"))) << avviso.first().toStdString();
@@ -196,10 +183,10 @@ TEST_F(ConflittiTest, StampFromTheFarFutureIsTakenWithTheServersTimeSoLaterCorre
     EXPECT_LE(std::abs(registrata.secsTo(Adesso)), 120) << registrata.toString().toStdString();
 
     // the second installation takes the merged chart, then the owner's correction
-    sincronizza(m_casa);
+    senzaErrori(m_casa);
     modifica(m_studio, guid, QStringLiteral("corretto dal titolare"), QStringLiteral("2026-12-05 19:00:00"));
-    sincronizza(m_studio);
-    sincronizza(m_casa);
+    senzaErrori(m_studio);
+    senzaErrori(m_casa);
     for (const QString &archivio : {m_studio, m_casa}) {
         EXPECT_EQ(valore(archivio, QStringLiteral("SELECT Diario FROM tblDiario WHERE GUID=?"), {guid}).toString(),
                   QStringLiteral("corretto dal titolare"));

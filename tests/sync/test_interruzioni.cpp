@@ -127,6 +127,14 @@ protected:
             << quieta.join(QLatin1Char('\n')).toStdString();
     }
 
+    // The GUID of a patient's first diary entry in the owner's archive.
+    QString primaVoce(const clsPaziente &p)
+    {
+        return valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"),
+                      {p.ID})
+            .toString();
+    }
+
     QSet<QString> guidDoppi(const QString &archivio)
     {
         QSet<QString> doppi;
@@ -152,9 +160,7 @@ TEST_F(InterruzioniTest, KilledRunsNeverLeaveHalfMergesAndConverge)
     QList<int> righeIniziali;
     for (int i = 0; i < 5; ++i) {
         const clsPaziente &p = m_pubblicati.at(i);
-        guid << valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"),
-                       {p.ID})
-                    .toString();
+        guid << primaVoce(p);
         ASSERT_FALSE(guid.last().isEmpty());
         accodaModifiche(p.KeyPaziente, CfBianchi, CfRossi,
                         pacchettoModifiche(m_studio, p.ID, guid.last(), QStringLiteral("modifica %1").arg(i)));
@@ -203,9 +209,7 @@ TEST_F(InterruzioniTest, RunsKilledAtRandomRecordEveryConflictOnce)
     QStringList guid;
     for (int i = 0; i < 5; ++i) {
         const clsPaziente &p = m_pubblicati.at(i);
-        guid << valore(m_studio, QStringLiteral("SELECT GUID FROM tblDiario WHERE IDPaziente=? ORDER BY ID LIMIT 1"),
-                       {p.ID})
-                    .toString();
+        guid << primaVoce(p);
         ASSERT_FALSE(guid.last().isEmpty());
         Database db;
         ASSERT_TRUE(db.apri(m_studio));

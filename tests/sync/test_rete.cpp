@@ -16,67 +16,7 @@ using lanvera::test::Contenuto;
 
 namespace {
 
-// Whole runs against the real server: an owner with two installations and a colleague.
-class ReteTest : public lanvera::test::SyncFixture
-{
-protected:
-    void SetUp() override
-    {
-        SyncFixture::SetUp();
-        if (HasFatalFailure()) {
-            return;
-        }
-        m_idRossi = registraGruppo();
-        QDir().mkpath(percorso(QStringLiteral("studio")));
-        QDir().mkpath(percorso(QStringLiteral("casa")));
-        m_studio = generaArchivio(QStringLiteral("studio/Archivio.mdb"), 40, CfRossi, PasswordRossi, 0.5);
-        m_casa = secondaInstallazione(QStringLiteral("casa/Archivio.mdb"));
-
-        m_sync.Init(m_server);
-        m_sync.impostaOrologio([] { return Adesso; });
-        QObject::connect(&m_sync, &clsSincronizza::Log, [this](const QString &riga) { m_righe << riga.mid(29); });
-    }
-
-    void esegui(const QString &archivio, const QString &sql, const QVariantList &valori = {})
-    {
-        Database db;
-        ASSERT_TRUE(db.apri(archivio));
-        ASSERT_TRUE(db.esegui(sql, valori)) << db.ultimoErrore().testo().toStdString();
-    }
-
-    // One run over one archive; the lines it wrote to the archive log.
-    QStringList sincronizza(const QString &archivio, bool atteso = true)
-    {
-        m_righe.clear();
-        EXPECT_EQ(m_sync.Sincronizza(archivio), atteso) << m_righe.join(QLatin1Char('\n')).toStdString();
-        return m_righe;
-    }
-
-    static int conta(const QStringList &righe, const QString &inizio)
-    {
-        return int(std::count_if(righe.cbegin(), righe.cend(), [&](const QString &r) { return r.startsWith(inizio); }));
-    }
-
-    QList<clsPaziente> pubblica(int quanti, int idDatabase = -1)
-    {
-        return SyncFixture::pubblica(m_studio, quanti, idDatabase < 0 ? m_idRossi : idDatabase);
-    }
-
-    int righeDiario(const QString &archivio, const clsPaziente &p)
-    {
-        return valore(archivio,
-                      QStringLiteral("SELECT count(*) FROM tblDiario d JOIN tblAnagrafica a ON d.IDPaziente=a.ID "
-                                     "WHERE a.CodiceFiscale=? AND a.Cognome=?"),
-                      {p.CF, p.Cognome})
-            .toInt();
-    }
-
-    int m_idRossi = 0;
-    QString m_studio;
-    QString m_casa;
-    clsSincronizza m_sync;
-    QStringList m_righe;
-};
+using ReteTest = lanvera::test::ReteFixture;
 
 TEST_F(ReteTest, PublishDownloadThenAChangeGoesUpAndComesDownMergedNotDuplicated)
 {

@@ -71,8 +71,8 @@ TEST_F(SincronizzaTest, KnownDoctorRunsThroughBothListsWithEveryLine)
                            QStringLiteral("Identificazione"), CfRossi + QStringLiteral(" - Rossi Mario"),
                            QStringLiteral("Analisi pazienti su server"), QStringLiteral("Analisi pazienti in locale"),
                            QStringLiteral("Sincronizzazione"), QStringLiteral("Verifico modifiche su server"),
-                           QStringLiteral("Verifico dati da sincronizzare"),
-                           QStringLiteral("Operazione conclusa"), QString()}));
+                           QStringLiteral("Verifico dati da sincronizzare"), QStringLiteral("Operazione conclusa"),
+                           QString()}));
     EXPECT_EQ(m_sync.Errori(), 0);
     EXPECT_EQ(m_sync.IDGruppo(), 3);
     EXPECT_EQ(m_sync.Progressivo(), 2);
