@@ -788,6 +788,15 @@ bool UnioneCartella::Conserva(const lanvera::Conflitto &conflitto)
 
 void UnioneCartella::CorreggiFuturo(QVariant &aggiornato, const QString &tabella, qint32 idPaziente)
 {
+    // Most stamps are of a year before the limit's: told by their first four digits.
+    if (aggiornato.typeId() == QMetaType::QString) {
+        const QString testo = aggiornato.toString().trimmed();
+        bool anno = false;
+        if (testo.size() > 4 && testo.at(4) == QLatin1Char('-') &&
+            testo.left(4).toInt(&anno) < QStringView(m_limiteFuturo).left(4).toInt() && anno) {
+            return;
+        }
+    }
     const QString momento = Momento(aggiornato);
     if (momento.isEmpty() || momento <= m_limiteFuturo) {
         return;
@@ -1003,14 +1012,18 @@ void UnioneCartella::LeggiTabelleConRighe(Database &pacchetto, const QStringList
 {
     // One statement tells which of the package's tables hold any row: most of a chart's tables, and
     // nearly all of a colleague's changes, are empty, and a full read of each costs its compilation.
+    // With it, whether each has a GUID column: an empty table then needs no reading of its columns.
     m_tabelleConRighe.clear();
+    m_tabelleConGuid.clear();
     m_righeNote = false;
     QStringList nomi;
     QStringList prove;
     for (const QString &tabella : tabelle) {
         if (!nomi.contains(tabella.toLower()) && EsisteTabella(pacchetto, tabella)) {
             nomi << tabella.toLower();
-            prove << QStringLiteral("EXISTS(SELECT 1 FROM %1)").arg(Parentesi(tabella));
+            prove << QStringLiteral("EXISTS(SELECT 1 FROM %1)").arg(Parentesi(tabella))
+                  << QStringLiteral("EXISTS(SELECT 1 FROM pragma_table_info('%1') WHERE name='GUID' COLLATE NOCASE)")
+                         .arg(QString(tabella).replace(QLatin1Char('\''), QStringLiteral("''")));
         }
     }
     if (prove.isEmpty()) {
@@ -1022,8 +1035,11 @@ void UnioneCartella::LeggiTabelleConRighe(Database &pacchetto, const QStringList
         return; // every table is then read
     }
     for (int i = 0; i < nomi.size(); ++i) {
-        if (q.value(i).toInt() != 0) {
+        if (q.value(2 * i).toInt() != 0) {
             m_tabelleConRighe.insert(nomi.at(i));
+        }
+        if (q.value(2 * i + 1).toInt() != 0) {
+            m_tabelleConGuid.insert(nomi.at(i));
         }
     }
     m_righeNote = true;
@@ -1173,25 +1189,35 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
     if (!EsisteTabella(pacchetto, tabella) || !EsisteTabella(archivio, tabella)) {
         return true;
     }
-    if (!cartellaIntera && !ConRighe(tabella)) {
-        return true; // nothing of a colleague's in it
-    }
-    const QStringList comuni = CampiComuni(pacchetto, archivio, tabella);
-    if (!comuni.contains(QStringLiteral("GUID"), Qt::CaseInsensitive)) {
-        // Without the row identity on both sides no row can be matched: any row written would be
-        // written again at every import.
+    // Without the row identity on both sides no row can be matched: any row written would be
+    // written again at every import.
+    const bool conGuid =
+        m_righeNote
+            ? m_tabelleConGuid.contains(tabella.toLower()) && archivio.esisteCampo(tabella, QStringLiteral("GUID"))
+            : CampiComuni(pacchetto, archivio, tabella).contains(QStringLiteral("GUID"), Qt::CaseInsensitive);
+    if (!conGuid) {
         qCWarning(lcUnione) << tabella << "senza GUID: non unita";
         return true;
     }
     if (!ConRighe(tabella)) {
+        // Nothing to merge: a whole chart still tells whether this archive holds rows it lacks.
         return !cartellaIntera || VerificaCompletezza(tabella, idPaziente, condizione, 0);
     }
     QSqlQuery righe(pacchetto.connessione());
     if (!ApriRighe(righe, tabella, cartellaIntera, condizione)) {
         return false;
     }
+    // The package's columns as its rows come, those of the archive as known.
+    const QStringList campiPacchetto = CampiDi(righe.record());
+    const QStringList campiLocali = archivio.campi(tabella);
+    QStringList comuni;
+    for (const QString &campo : campiPacchetto) {
+        if (campiLocali.contains(campo, Qt::CaseInsensitive)) {
+            comuni << campo;
+        }
+    }
     const PianoTabella piano =
-        FaiPiano(comuni, CampiDi(righe.record()), archivio.campi(tabella),
+        FaiPiano(comuni, campiPacchetto, campiLocali,
                  figlia ? ChiaviEsterne() : QStringList{QStringLiteral("iddiario")}, cartellaIntera, false);
     // The statements are prepared at the first row: most tables of a modifications package bring
     // none, and preparing them all would cost more than the rows themselves.

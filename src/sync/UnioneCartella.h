@@ -108,6 +108,7 @@ private:
     bool m_comeQui = false;
     // What the import in progress has to say once it is kept.
     QSet<QString> m_tabelleConRighe; // lower-case names
+    QSet<QString> m_tabelleConGuid;
     bool m_righeNote = false;
     QStringList m_righeConflitti;
     QStringList m_righeFuturo;
