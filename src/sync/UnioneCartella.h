@@ -73,10 +73,10 @@ private:
                            QString &motivo);
     // Whole chart brought up to date: does the package's patient row equal the local one?
     bool AnagraficaUguale(lanvera::dao::Database &pacchetto, qint32 idPaziente);
-    // The tables of a whole chart or of a colleague's changes, in their order.
-    // Which of these tables hold rows in the package.
+    // Which of these tables hold rows in the package, and which have the row identity.
     void LeggiTabelleConRighe(lanvera::dao::Database &pacchetto, const QStringList &tabelle);
     bool ConRighe(const QString &tabella) const;
+    // The tables of a whole chart or of a colleague's changes, in their order.
     bool EseguiPassi(qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
                      lanvera::dao::Database &pacchetto);
     bool ApriRighe(QSqlQuery &righe, const QString &tabella, bool cartellaIntera, const QString &condizione);
@@ -106,10 +106,12 @@ private:
     // Whole chart brought up to date: stays true while everything met in the package is what this
     // archive already holds.
     bool m_comeQui = false;
-    // What the import in progress has to say once it is kept.
-    QSet<QString> m_tabelleConRighe; // lower-case names
+    // The package's tables that hold rows, and those with a GUID column (lower-case names), when
+    // the package could tell.
+    QSet<QString> m_tabelleConRighe;
     QSet<QString> m_tabelleConGuid;
     bool m_righeNote = false;
+    // What the import in progress has to say once it is kept.
     QStringList m_righeConflitti;
     QStringList m_righeFuturo;
     QString m_medico; // null until asked
