@@ -474,38 +474,32 @@ QStringList Database::campi(const QString &tabella) const
         return *noto;
     }
     // One statement for every table, prepared once: a run asks for dozens of tables of an archive
-    // it has just opened. Only the cache of statements changes, hence the cast.
-    Istruzione colonne(const_cast<Database &>(*this), QStringLiteral("SELECT name FROM pragma_table_info(?)"));
+    // it has just opened. Only the cache of statements changes, hence the cast. The same reading
+    // tells whether the table's key is the row's own identity.
+    Istruzione colonne(const_cast<Database &>(*this),
+                       QStringLiteral("SELECT name, type, pk FROM pragma_table_info(?)"));
     if (colonne.pronta() && colonne.esegui({tabella})) {
+        QString rowid;
+        int chiavi = 0;
         while (colonne.query().next()) {
-            nomi << colonne.query().value(0).toString();
+            const QSqlQuery &q = colonne.query();
+            nomi << q.value(0).toString();
+            if (q.value(2).toInt() > 0 && ++chiavi == 1 &&
+                q.value(1).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0) {
+                rowid = q.value(0).toString().toLower();
+            }
         }
         m_campi.insert(chiave, nomi);
+        m_chiaviRowid.insert(chiave, chiavi == 1 ? rowid : QString());
     }
     return nomi;
 }
 
 bool Database::chiaveERowid(const QString &tabella, const QString &campo) const
 {
-    const QString chiave = tabella.toLower();
-    auto nota = m_chiaviRowid.constFind(chiave);
-    if (nota == m_chiaviRowid.cend()) {
-        QString colonna;
-        int chiavi = 0;
-        bool intera = false;
-        QSqlQuery q(connessione());
-        if (aperto() && q.exec(QStringLiteral("PRAGMA table_info(%1)").arg(Parentesi(tabella)))) {
-            while (q.next()) {
-                if (q.value(5).toInt() > 0) {
-                    ++chiavi;
-                    colonna = q.value(1).toString().toLower();
-                    intera = q.value(2).toString().compare(QLatin1String("INTEGER"), Qt::CaseInsensitive) == 0;
-                }
-            }
-        }
-        nota = m_chiaviRowid.insert(chiave, chiavi == 1 && intera ? colonna : QString());
-    }
-    return !nota->isEmpty() && *nota == campo.toLower();
+    campi(tabella); // reads the key along with the columns, once
+    const QString rowid = m_chiaviRowid.value(tabella.toLower());
+    return !rowid.isEmpty() && rowid == campo.toLower();
 }
 
 bool Database::caricaSchema()

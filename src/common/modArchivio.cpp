@@ -107,10 +107,14 @@ bool HaSole(const Database &archivio)
 
 QStringList CampiComuni(const Database &origine, const Database &destinazione, const QString &tabella)
 {
+    return CampiComuni(origine.campi(tabella), destinazione.campi(tabella));
+}
+
+QStringList CampiComuni(const QStringList &origine, const QStringList &destinazione)
+{
     QStringList comuni;
-    const QStringList inDestinazione = destinazione.campi(tabella);
-    for (const QString &campo : origine.campi(tabella)) {
-        if (inDestinazione.contains(campo, Qt::CaseInsensitive)) {
+    for (const QString &campo : origine) {
+        if (destinazione.contains(campo, Qt::CaseInsensitive)) {
             comuni << campo;
         }
     }

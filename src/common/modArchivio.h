@@ -30,6 +30,8 @@ bool HaSole(const dao::Database &archivio);
 // The table's columns in the source, in their order, that the target's table of the same name
 // also has.
 QStringList CampiComuni(const dao::Database &origine, const dao::Database &destinazione, const QString &tabella);
+// The same for two column lists already in hand, in the order of `origine`.
+QStringList CampiComuni(const QStringList &origine, const QStringList &destinazione);
 
 // Records, per patient, the update last received from the network (QUOR_tblUpdate) and when it
 // arrived (tblAnagrafica2).

@@ -1210,14 +1210,8 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
     // The package's columns as its rows come, those of the archive as known.
     const QStringList campiPacchetto = CampiDi(righe.record());
     const QStringList campiLocali = archivio.campi(tabella);
-    QStringList comuni;
-    for (const QString &campo : campiPacchetto) {
-        if (campiLocali.contains(campo, Qt::CaseInsensitive)) {
-            comuni << campo;
-        }
-    }
     const PianoTabella piano =
-        FaiPiano(comuni, campiPacchetto, campiLocali,
+        FaiPiano(CampiComuni(campiPacchetto, campiLocali), campiPacchetto, campiLocali,
                  figlia ? ChiaviEsterne() : QStringList{QStringLiteral("iddiario")}, cartellaIntera, false);
     // The statements are prepared at the first row: most tables of a modifications package bring
     // none, and preparing them all would cost more than the rows themselves.
@@ -1381,7 +1375,8 @@ bool UnioneCartella::UnisciTabellaSingola(Database &pacchetto, const QString &ta
                    ? Fallisci(ErroreDi(righe.lastError()).numero, ErroreDi(righe.lastError()).descrizione)
                    : true;
     }
-    const PianoTabella piano = FaiPiano(CampiComuni(pacchetto, archivio, tabella), CampiDi(righe.record()), campiLocali,
+    const QStringList campiPacchetto = CampiDi(righe.record());
+    const PianoTabella piano = FaiPiano(CampiComuni(campiPacchetto, campiLocali), campiPacchetto, campiLocali,
                                         ChiaviEsterne(), cartellaIntera, true);
     IstruzioniTabella istruzioni(archivio);
     QVariantList locale(piano.letteLocali.size());
