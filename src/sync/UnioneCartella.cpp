@@ -1012,18 +1012,14 @@ void UnioneCartella::LeggiTabelleConRighe(Database &pacchetto, const QStringList
 {
     // One statement tells which of the package's tables hold any row: most of a chart's tables, and
     // nearly all of a colleague's changes, are empty, and a full read of each costs its compilation.
-    // With it, whether each has a GUID column: an empty table then needs no reading of its columns.
     m_tabelleConRighe.clear();
-    m_tabelleConGuid.clear();
     m_righeNote = false;
     QStringList nomi;
     QStringList prove;
     for (const QString &tabella : tabelle) {
         if (!nomi.contains(tabella.toLower()) && EsisteTabella(pacchetto, tabella)) {
             nomi << tabella.toLower();
-            prove << QStringLiteral("EXISTS(SELECT 1 FROM %1)").arg(Parentesi(tabella))
-                  << QStringLiteral("EXISTS(SELECT 1 FROM pragma_table_info('%1') WHERE name='GUID' COLLATE NOCASE)")
-                         .arg(QString(tabella).replace(QLatin1Char('\''), QStringLiteral("''")));
+            prove << QStringLiteral("EXISTS(SELECT 1 FROM %1)").arg(Parentesi(tabella));
         }
     }
     if (prove.isEmpty()) {
@@ -1035,11 +1031,8 @@ void UnioneCartella::LeggiTabelleConRighe(Database &pacchetto, const QStringList
         return; // every table is then read
     }
     for (int i = 0; i < nomi.size(); ++i) {
-        if (q.value(2 * i).toInt() != 0) {
+        if (q.value(i).toInt() != 0) {
             m_tabelleConRighe.insert(nomi.at(i));
-        }
-        if (q.value(2 * i + 1).toInt() != 0) {
-            m_tabelleConGuid.insert(nomi.at(i));
         }
     }
     m_righeNote = true;
@@ -1189,19 +1182,20 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
     if (!EsisteTabella(pacchetto, tabella) || !EsisteTabella(archivio, tabella)) {
         return true;
     }
+    const bool conRighe = ConRighe(tabella);
+    if (!conRighe && !cartellaIntera) {
+        return true;
+    }
     // Without the row identity on both sides no row can be matched: any row written would be
     // written again at every import.
-    const bool conGuid =
-        m_righeNote
-            ? m_tabelleConGuid.contains(tabella.toLower()) && archivio.esisteCampo(tabella, QStringLiteral("GUID"))
-            : CampiComuni(pacchetto, archivio, tabella).contains(QStringLiteral("GUID"), Qt::CaseInsensitive);
-    if (!conGuid) {
+    const QString guid = QStringLiteral("GUID");
+    if (!pacchetto.esisteCampo(tabella, guid) || !archivio.esisteCampo(tabella, guid)) {
         qCWarning(lcUnione) << tabella << "senza GUID: non unita";
         return true;
     }
-    if (!ConRighe(tabella)) {
+    if (!conRighe) {
         // Nothing to merge: a whole chart still tells whether this archive holds rows it lacks.
-        return !cartellaIntera || VerificaCompletezza(tabella, idPaziente, condizione, 0);
+        return VerificaCompletezza(tabella, idPaziente, condizione, 0);
     }
     QSqlQuery righe(pacchetto.connessione());
     if (!ApriRighe(righe, tabella, cartellaIntera, condizione)) {

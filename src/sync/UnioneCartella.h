@@ -73,7 +73,7 @@ private:
                            QString &motivo);
     // Whole chart brought up to date: does the package's patient row equal the local one?
     bool AnagraficaUguale(lanvera::dao::Database &pacchetto, qint32 idPaziente);
-    // Which of these tables hold rows in the package, and which have the row identity.
+    // Which of these tables hold rows in the package.
     void LeggiTabelleConRighe(lanvera::dao::Database &pacchetto, const QStringList &tabelle);
     bool ConRighe(const QString &tabella) const;
     // The tables of a whole chart or of a colleague's changes, in their order.
@@ -106,10 +106,8 @@ private:
     // Whole chart brought up to date: stays true while everything met in the package is what this
     // archive already holds.
     bool m_comeQui = false;
-    // The package's tables that hold rows, and those with a GUID column (lower-case names), when
-    // the package could tell.
+    // The package's tables that hold rows (lower-case names), when the package could tell.
     QSet<QString> m_tabelleConRighe;
-    QSet<QString> m_tabelleConGuid;
     bool m_righeNote = false;
     // What the import in progress has to say once it is kept.
     QStringList m_righeConflitti;
