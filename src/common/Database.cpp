@@ -510,20 +510,25 @@ bool Database::caricaSchema()
     if (!aperto()) {
         return fallisci(ErroreFileMancante, QStringLiteral("Database non aperto"));
     }
-    // The names only: a table's columns are read when it is first asked for, and most of a
-    // package's tables never are.
+    // The names and statements only: a table's columns are read when it is first asked for, and
+    // most of a package's tables never are.
     QSqlQuery q(connessione());
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT lower(name) FROM sqlite_master WHERE type IN ('table','view')"))) {
+    if (!q.exec(QStringLiteral("SELECT lower(name), sql FROM sqlite_master WHERE type IN ('table','view')"))) {
         m_errore = ErroreDa(q.lastError());
         return false;
     }
     m_nomiNoti.clear();
     while (q.next()) {
-        m_nomiNoti.insert(q.value(0).toString());
+        m_nomiNoti.insert(q.value(0).toString(), q.value(1).toString());
     }
     m_schemaNoto = true;
     return true;
+}
+
+QString Database::definizione(const QString &tabella) const
+{
+    return m_nomiNoti.value(tabella.toLower());
 }
 
 QHash<QString, QStringList> Database::campiTabelle(const QString &schema) const

@@ -101,6 +101,9 @@ public:
     // asking the file until the schema changes through this object. For a database that is asked
     // about many tables, some of them missing (a package).
     bool caricaSchema();
+    // The statement that created the table, as read by caricaSchema(); empty before it or for a
+    // table it did not see.
+    QString definizione(const QString &tabella) const;
 
     bool esisteTabella(const QString &tabella) const;
     bool esisteCampo(const QString &tabella, const QString &campo) const;
@@ -148,7 +151,7 @@ private:
     QHash<QString, QStringList> m_definizioni;     // lower-case table name -> its columns as a copy creates them
     mutable QHash<QString, QString> m_chiaviRowid; // lower-case table name -> its rowid column, lower case
     bool m_schemaNoto = false;                     // m_nomiNoti holds every table and view
-    QSet<QString> m_nomiNoti;                      // lower-case names
+    QHash<QString, QString> m_nomiNoti;            // lower-case name -> its CREATE statement
     QStringList m_tabelleDestinazione;             // lower-case names of the tables in the attached target
     // Prepared statements waiting for their next loan, by text; a new connection starts afresh.
     std::unordered_map<QString, std::vector<std::unique_ptr<QSqlQuery>>> m_istruzioni;

@@ -1008,39 +1008,77 @@ bool UnioneCartella::ConcludiImportazione(const QString &operazione, bool ok)
     return false;
 }
 
-void UnioneCartella::LeggiTabelleConRighe(Database &pacchetto, const QStringList &tabelle)
+void UnioneCartella::LeggiPassiConRighe(Database &pacchetto, const QStringList &tabelle, const QStringList &condizioni,
+                                        bool conGuid)
 {
-    // One statement tells which of the package's tables hold any row: most of a chart's tables, and
-    // nearly all of a colleague's changes, are empty, and a full read of each costs its compilation.
-    m_tabelleConRighe.clear();
+    // One statement tells which steps find rows in the package, with the very condition each step
+    // reads them by: most of a chart's tables are empty, and a colleague's changes touch one or two
+    // of the chart's tables; reading each costs its compilation.
+    m_passiConRighe = QList<bool>(tabelle.size(), false);
     m_righeNote = false;
-    QStringList nomi;
+    m_tabelleConGuid.clear();
+    m_guidNoti = false;
+    QList<qsizetype> indici;
     QStringList prove;
-    for (const QString &tabella : tabelle) {
-        if (!nomi.contains(tabella.toLower()) && EsisteTabella(pacchetto, tabella)) {
-            nomi << tabella.toLower();
-            prove << QStringLiteral("EXISTS(SELECT 1 FROM %1)").arg(Parentesi(tabella));
+    for (qsizetype i = 0; i < tabelle.size(); ++i) {
+        if (EsisteTabella(pacchetto, tabelle.at(i))) {
+            indici << i;
+            prove << QStringLiteral("EXISTS(SELECT 1 FROM %1%2)").arg(Parentesi(tabelle.at(i)), condizioni.at(i));
         }
     }
     if (prove.isEmpty()) {
+        m_righeNote = true;
         return;
     }
     QSqlQuery q(pacchetto.connessione());
     q.setForwardOnly(true);
     if (!q.exec(QStringLiteral("SELECT ") + prove.join(QLatin1Char(','))) || !q.next()) {
-        return; // every table is then read
+        return; // a table without a column of its condition: every step reads its table
     }
-    for (int i = 0; i < nomi.size(); ++i) {
-        if (q.value(i).toInt() != 0) {
-            m_tabelleConRighe.insert(nomi.at(i));
+    QStringList vuote;
+    for (int i = 0; i < indici.size(); ++i) {
+        m_passiConRighe[indici.at(i)] = q.value(i).toInt() != 0;
+        const QString tabella = tabelle.at(indici.at(i)).toLower();
+        if (!m_passiConRighe.at(indici.at(i)) && !vuote.contains(tabella)) {
+            vuote << tabella;
         }
     }
     m_righeNote = true;
-}
-
-bool UnioneCartella::ConRighe(const QString &tabella) const
-{
-    return !m_righeNote || m_tabelleConRighe.contains(tabella.toLower());
+    q.finish();
+    if (!conGuid || vuote.isEmpty()) {
+        return;
+    }
+    // A whole chart checks its empty tables too, if they have the row identity: a table that brings
+    // rows shows its columns with them. Packages of the same archives define their tables alike, so
+    // the answer is kept by definition and the tables not met before are asked at once.
+    QStringList nuove;
+    prove.clear();
+    for (const QString &tabella : std::as_const(vuote)) {
+        const auto nota = m_guidPerDefinizione.constFind(pacchetto.definizione(tabella));
+        if (nota == m_guidPerDefinizione.cend()) {
+            nuove << tabella;
+            prove << QStringLiteral("EXISTS(SELECT 1 FROM pragma_table_info('%1') WHERE name='GUID' COLLATE NOCASE)")
+                         .arg(QString(tabella).replace(QLatin1Char('\''), QStringLiteral("''")));
+        } else if (*nota) {
+            m_tabelleConGuid.insert(tabella);
+        }
+    }
+    if (!prove.isEmpty()) {
+        if (!q.exec(QStringLiteral("SELECT ") + prove.join(QLatin1Char(','))) || !q.next()) {
+            return;
+        }
+        for (int i = 0; i < nuove.size(); ++i) {
+            const bool haGuid = q.value(i).toInt() != 0;
+            const QString definizione = pacchetto.definizione(nuove.at(i));
+            if (!definizione.isEmpty()) {
+                m_guidPerDefinizione.insert(definizione, haGuid);
+            }
+            if (haGuid) {
+                m_tabelleConGuid.insert(nuove.at(i));
+            }
+        }
+    }
+    m_guidNoti = true;
 }
 
 bool UnioneCartella::EseguiPassi(qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
@@ -1049,13 +1087,16 @@ bool UnioneCartella::EseguiPassi(qint32 idPaziente, const QString &modificatoDa,
     const Passo *passi = cartellaIntera ? PassiCartella : PassiModifiche;
     const qsizetype quanti = cartellaIntera ? std::size(PassiCartella) : std::size(PassiModifiche);
     QStringList tabelle;
+    QStringList condizioni;
     for (qsizetype i = 0; i < quanti; ++i) {
         tabelle << QString::fromLatin1(passi[i].tabella);
+        condizioni << Condizione(cartellaIntera, QString::fromLatin1(passi[i].condizione));
     }
-    LeggiTabelleConRighe(pacchetto, tabelle);
+    LeggiPassiConRighe(pacchetto, tabelle, condizioni, cartellaIntera);
     for (qsizetype i = 0; i < quanti; ++i) {
         m_stato.cedi();
         const Passo &passo = passi[i];
+        m_passoConRighe = !m_righeNote || m_passiConRighe.at(i);
         const QString tabella = QString::fromLatin1(passo.tabella);
         const QString condizione = QString::fromLatin1(passo.condizione);
         bool ok = false;
@@ -1163,12 +1204,24 @@ bool UnioneCartella::UnisciTabellaFiglia(Database &pacchetto, const QString &tab
 
 bool UnioneCartella::ApriRighe(QSqlQuery &righe, const QString &tabella, bool cartellaIntera, const QString &condizione)
 {
-    righe.setForwardOnly(true);
-    if (!righe.exec(QStringLiteral("select * from ") + Parentesi(tabella) + Condizione(cartellaIntera, condizione))) {
+    if (!LeggiRighe(righe, tabella, cartellaIntera, condizione)) {
         const auto e = ErroreDi(righe.lastError());
         return Fallisci(e.numero, e.descrizione);
     }
     return true;
+}
+
+bool UnioneCartella::LeggiRighe(QSqlQuery &righe, const QString &tabella, bool cartellaIntera,
+                                const QString &condizione)
+{
+    righe.setForwardOnly(true);
+    return righe.exec(QStringLiteral("select * from ") + Parentesi(tabella) + Condizione(cartellaIntera, condizione));
+}
+
+bool UnioneCartella::PacchettoConGuid(Database &pacchetto, const QString &tabella) const
+{
+    return m_guidNoti ? m_tabelleConGuid.contains(tabella.toLower())
+                      : pacchetto.esisteCampo(tabella, QStringLiteral("GUID"));
 }
 
 bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, const QString &campoChiave, bool figlia,
@@ -1182,27 +1235,40 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
     if (!EsisteTabella(pacchetto, tabella) || !EsisteTabella(archivio, tabella)) {
         return true;
     }
-    const bool conRighe = ConRighe(tabella);
+    const bool conRighe = m_passoConRighe;
     if (!conRighe && !cartellaIntera) {
         return true;
     }
     // Without the row identity on both sides no row can be matched: any row written would be
     // written again at every import.
     const QString guid = QStringLiteral("GUID");
-    if (!pacchetto.esisteCampo(tabella, guid) || !archivio.esisteCampo(tabella, guid)) {
+    const auto nonUnita = [&tabella] {
         qCWarning(lcUnione) << tabella << "senza GUID: non unita";
         return true;
+    };
+    if (!archivio.esisteCampo(tabella, guid)) {
+        return nonUnita();
     }
     if (!conRighe) {
         // Nothing to merge: a whole chart still tells whether this archive holds rows it lacks.
+        if (!PacchettoConGuid(pacchetto, tabella)) {
+            return nonUnita();
+        }
         return VerificaCompletezza(tabella, idPaziente, condizione, 0);
     }
     QSqlQuery righe(pacchetto.connessione());
-    if (!ApriRighe(righe, tabella, cartellaIntera, condizione)) {
-        return false;
+    if (!LeggiRighe(righe, tabella, cartellaIntera, condizione)) {
+        if (!pacchetto.esisteCampo(tabella, guid)) {
+            return nonUnita(); // what cannot be matched is not read
+        }
+        const auto e = ErroreDi(righe.lastError());
+        return Fallisci(e.numero, e.descrizione);
     }
     // The package's columns as its rows come, those of the archive as known.
     const QStringList campiPacchetto = CampiDi(righe.record());
+    if (IndiceDi(campiPacchetto, guid) < 0) {
+        return nonUnita();
+    }
     const QStringList campiLocali = archivio.campi(tabella);
     const PianoTabella piano =
         FaiPiano(CampiComuni(campiPacchetto, campiLocali), campiPacchetto, campiLocali,
@@ -1357,7 +1423,7 @@ bool UnioneCartella::UnisciTabellaSingola(Database &pacchetto, const QString &ta
         qCWarning(lcUnione) << tabella << "senza IDPaziente: non unita";
         return true;
     }
-    if (!ConRighe(tabella)) {
+    if (!m_passoConRighe) {
         return true;
     }
     QSqlQuery righe(pacchetto.connessione());

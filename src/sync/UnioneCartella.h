@@ -73,13 +73,18 @@ private:
                            QString &motivo);
     // Whole chart brought up to date: does the package's patient row equal the local one?
     bool AnagraficaUguale(lanvera::dao::Database &pacchetto, qint32 idPaziente);
-    // Which of these tables hold rows in the package.
-    void LeggiTabelleConRighe(lanvera::dao::Database &pacchetto, const QStringList &tabelle);
-    bool ConRighe(const QString &tabella) const;
+    // Which of the steps, each a table and the condition it reads its rows by, find rows to merge
+    // in the package.
+    // conGuid: also which of the package's tables have the row identity.
+    void LeggiPassiConRighe(lanvera::dao::Database &pacchetto, const QStringList &tabelle,
+                            const QStringList &condizioni, bool conGuid);
+    bool PacchettoConGuid(lanvera::dao::Database &pacchetto, const QString &tabella) const;
     // The tables of a whole chart or of a colleague's changes, in their order.
     bool EseguiPassi(qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
                      lanvera::dao::Database &pacchetto);
     bool ApriRighe(QSqlQuery &righe, const QString &tabella, bool cartellaIntera, const QString &condizione);
+    // The same, leaving a failure in the query.
+    bool LeggiRighe(QSqlQuery &righe, const QString &tabella, bool cartellaIntera, const QString &condizione);
     bool UnisciPerGuid(lanvera::dao::Database &pacchetto, const QString &tabella, const QString &campoChiave,
                        bool figlia, qint32 idPaziente, const QString &modificatoDa, bool cartellaIntera,
                        const QString &condizione);
@@ -106,9 +111,16 @@ private:
     // Whole chart brought up to date: stays true while everything met in the package is what this
     // archive already holds.
     bool m_comeQui = false;
-    // The package's tables that hold rows (lower-case names), when the package could tell.
-    QSet<QString> m_tabelleConRighe;
+    // Whether each step of the import finds rows in the package, when the package could tell, and
+    // whether the step in progress does (true when unknown).
+    QList<bool> m_passiConRighe;
     bool m_righeNote = false;
+    bool m_passoConRighe = true;
+    // The package's tables with a GUID column (lower-case names), when read at once.
+    QSet<QString> m_tabelleConGuid;
+    bool m_guidNoti = false;
+    // Whether a table so defined has a GUID column, by its definition's text.
+    QHash<QString, bool> m_guidPerDefinizione;
     // What the import in progress has to say once it is kept.
     QStringList m_righeConflitti;
     QStringList m_righeFuturo;
