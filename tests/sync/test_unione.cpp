@@ -453,6 +453,24 @@ TEST_F(WholeChartTest, MoreLocalRowsThanThePackageAsksForAResend)
     EXPECT_TRUE(m_stato.reinviaCartella) << "three here, two in the package";
 }
 
+TEST_F(WholeChartTest, AnEmptyTableThereIsComparedOnlyWhenItHasTheRowIdentity)
+{
+    // What is known of one definition of a table is not taken for another.
+    clsPaziente paziente;
+    paziente.ID = Importa();
+    paziente.IDUpdate = m_idUpdate;
+    Riga(m_qui, u"tblProblemi"_s, {{u"IDPaziente"_s, paziente.ID}});
+    for (const bool conIdentita : {true, false, true}) {
+        Database &pacchetto = Pacchetto();
+        if (!conIdentita) {
+            ASSERT_TRUE(pacchetto.esegui(u"ALTER TABLE tblProblemi RENAME COLUMN GUID TO Identita"_s));
+        }
+        m_stato.reinviaCartella = false;
+        EXPECT_TRUE(ImportaCartella(paziente, pacchetto)) << qPrintable(m_stato.messaggioErrore);
+        EXPECT_EQ(m_stato.reinviaCartella, conIdentita);
+    }
+}
+
 // --- the patient's own row, for a patient new here ------------------------------------------------
 
 class PatientIdentityTest : public UnioneCartellaTest
