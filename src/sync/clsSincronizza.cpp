@@ -597,6 +597,9 @@ bool clsSincronizza::ImportaModificheServer()
     }
 
     QStringList importate;
+    QSqlQuery q(m_server->database());
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT Modifiche FROM tblmodifiche WHERE ID=?"));
     for (const Modifica &m : std::as_const(modifiche)) {
         if (m_stato.annullato) {
             break;
@@ -608,14 +611,12 @@ bool clsSincronizza::ImportaModificheServer()
         if (!TrovaPazienteLocale(m.idPaziente, paziente)) {
             continue;
         }
-        QSqlQuery q(m_server->database());
-        q.setForwardOnly(true);
-        q.prepare(QStringLiteral("SELECT Modifiche FROM tblmodifiche WHERE ID=?"));
-        q.addBindValue(m.id);
+        q.bindValue(0, m.id);
         if (!q.exec()) {
             return errore(lanvera::ErroreServer(q.lastError()));
         }
         if (!q.next()) {
+            q.finish();
             continue; // taken meanwhile by another installation of this doctor
         }
         const QString pacchetto = ComeTesto(q.value(0));
