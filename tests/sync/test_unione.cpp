@@ -12,7 +12,6 @@
 
 #include <functional>
 #include <gtest/gtest.h>
-#include <iostream>
 
 using namespace Qt::StringLiterals;
 using lanvera::CreaGUID;
@@ -203,7 +202,6 @@ using WholeChartTest = UnioneCartellaTest;
 using ImportTransactionTest = UnioneCartellaTest;
 using MergeFaultsTest = UnioneCartellaTest;
 using PackageImportTest = UnioneCartellaTest;
-using MergePerformanceTest = UnioneCartellaTest;
 
 // Packages from the network: a package database made by hand, zipped and encoded as the server
 // would hold it, merged through the engine's own entry points.
@@ -695,72 +693,6 @@ TEST_F(PackageImportTest, ChartAndChangesArriveAsPackageText)
     ASSERT_TRUE(m_unione.ImportaModifiche(paziente, u"Verdi Luca"_s, impacchetta()));
     EXPECT_EQ(m_log, QStringList{u"Aggiorno cartella di Bianchi Anna"_s});
     EXPECT_EQ(Qui(u"SELECT Diario FROM tblDiario WHERE IDPaziente=?"_s, {paziente.ID}), u"cambiato"_s);
-}
-
-// --- how long a chart of 2,000 rows takes ---------------------------------------------------------
-
-TEST_F(MergePerformanceTest, TwoThousandRowChart)
-{
-    // Here: 200 other patients with 250 rows each, so that every look-up meets a real index.
-    ASSERT_TRUE(m_qui.iniziaTransazione());
-    for (int p = 0; p < 200; ++p) {
-        CambiaQui(u"INSERT INTO tblAnagrafica (GUID, Cognome) VALUES (?, 'Altri')"_s, {CreaGUID()});
-        for (const QString &t : {u"tblDiario"_s, u"tblPrescrizioni"_s, u"tblAllergie"_s, u"tblProblemiDiario"_s,
-                                 u"DIABETE_tblStoricoItems"_s}) {
-            for (int r = 0; r < 50; ++r) {
-                CambiaQui(u"INSERT INTO [%1] (GUID, IDPaziente, LastUpdate, ToSend) VALUES (?, (SELECT Max(ID) FROM "
-                          "tblAnagrafica), ?, -1)"_s.arg(t),
-                          {CreaGUID(), T0});
-            }
-        }
-    }
-    ASSERT_TRUE(m_qui.confermaTransazione());
-    CambiaQui(u"PRAGMA synchronous=FULL"_s);
-
-    // There: one chart of 2,000 rows, parents and children.
-    ASSERT_TRUE(m_la.iniziaTransazione());
-    QList<qint32> diari;
-    for (int i = 0; i < 400; ++i) {
-        diari << La(u"tblDiario"_s, {{u"Diario"_s, u"visita %1"_s.arg(i)}});
-    }
-    for (int i = 0; i < 100; ++i) {
-        const qint32 storico = La(u"DIABETE_tblStorico"_s);
-        for (int j = 0; j < 3; ++j) {
-            La(u"DIABETE_tblStoricoItems"_s, {{u"IDStorico"_s, storico}});
-        }
-    }
-    for (int i = 0; i < 600; ++i) {
-        La(u"tblPrescrizioni"_s, {{u"IDDiario"_s, diari.at(i % 400)}, {u"Descrizione"_s, u"farmaco %1"_s.arg(i)}});
-    }
-    for (int i = 0; i < 300; ++i) {
-        La(u"tblProblemiDiario"_s, {{u"IDDiario"_s, diari.at(i)}});
-        La(u"tblAllergie"_s);
-    }
-    ASSERT_TRUE(m_la.confermaTransazione());
-
-    auto misura = [this](const char *caso, bool nuovo) {
-        clsPaziente paziente;
-        paziente.ID = nuovo ? 0 : Qui(u"SELECT Max(ID) FROM tblAnagrafica"_s).toInt();
-        Database &pacchetto = Pacchetto();
-        QElapsedTimer orologio;
-        orologio.start();
-        EXPECT_TRUE(ImportaCartella(paziente, pacchetto)) << qPrintable(m_stato.messaggioErrore);
-        const qint64 ms = orologio.elapsed();
-        std::cout << "[ timing   ] 2000-row chart, " << caso << ": " << ms << " ms" << std::endl;
-        RecordProperty(caso, int(ms));
-        EXPECT_LT(ms, 20000) << caso;
-        return paziente.ID;
-    };
-    const qint32 qui = misura("new patient", true);
-    misura("unchanged", false);
-    for (const QString &t : TabelleCartella(m_la)) {
-        CambiaLa(u"UPDATE [%1] SET LastUpdate=?"_s.arg(t), {T1});
-    }
-    misura("every row newer", false);
-    EXPECT_EQ(Qui(u"SELECT Count(*) FROM tblPrescrizioni p JOIN tblDiario d ON d.ID=p.IDDiario WHERE p.IDPaziente=? "
-                  "AND d.IDPaziente=?"_s,
-                  {qui, qui}),
-              600);
 }
 
 // --- packages from an untrusted network -----------------------------------------------------------
