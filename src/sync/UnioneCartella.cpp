@@ -53,6 +53,8 @@ constexpr int ErroreArchivioChiuso = 516;         // no archive, or no package d
 
 // Pending events run every so many package rows, so that Stop is honoured inside a long table.
 constexpr int RighePerPausa = 50;
+// Table definitions whose row identity is remembered across packages: those of a few host versions.
+constexpr qsizetype DefinizioniMassime = 2000;
 
 const QString Cartella = QStringLiteral("Importa Cartella");
 const QString Modifiche = QStringLiteral("Importa Modifiche");
@@ -1066,6 +1068,9 @@ void UnioneCartella::LeggiPassiConRighe(Database &pacchetto, const QStringList &
     if (!prove.isEmpty()) {
         if (!q.exec(QStringLiteral("SELECT ") + prove.join(QLatin1Char(','))) || !q.next()) {
             return;
+        }
+        if (m_guidPerDefinizione.size() > DefinizioniMassime) {
+            m_guidPerDefinizione.clear(); // packages that all define their tables anew
         }
         for (int i = 0; i < nuove.size(); ++i) {
             const bool haGuid = q.value(i).toInt() != 0;

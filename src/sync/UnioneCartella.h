@@ -74,8 +74,7 @@ private:
     // Whole chart brought up to date: does the package's patient row equal the local one?
     bool AnagraficaUguale(lanvera::dao::Database &pacchetto, qint32 idPaziente);
     // Which of the steps, each a table and the condition it reads its rows by, find rows to merge
-    // in the package.
-    // conGuid: also which of the package's tables have the row identity.
+    // in the package; with conGuid, also which of its empty tables have the row identity.
     void LeggiPassiConRighe(lanvera::dao::Database &pacchetto, const QStringList &tabelle,
                             const QStringList &condizioni, bool conGuid);
     bool PacchettoConGuid(lanvera::dao::Database &pacchetto, const QString &tabella) const;
