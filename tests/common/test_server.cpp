@@ -11,6 +11,7 @@
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <gtest/gtest.h>
 
 using namespace lanvera;
@@ -56,55 +57,43 @@ TEST_F(ServerTest, ConnectsWithTheBuiltInAccountAndSelectsTheNetworkDatabase)
     server.chiudi(); // closing twice is harmless
 }
 
-TEST_F(ServerTest, MissingHostStopsBeforeAnyConnection)
+TEST_F(ServerTest, ConnectionsThatCannotBeMadeSayWhyInTimeAndLeaveNothingOpen)
 {
-    ConnessioneServer server;
-    ImpostazioniServer s = impostazioni();
-    s.host.clear();
-    EXPECT_FALSE(server.connetti(s, false));
-    EXPECT_EQ(server.ultimoErrore(), QStringLiteral("Manca l'indirizzo dell'Host"));
-    EXPECT_FALSE(server.aperta());
-}
-
-TEST_F(ServerTest, RefusedConnectionReportsTheNativeError)
-{
-    ConnessioneServer server;
-    ImpostazioniServer s = impostazioni();
-    s.porta = QString::number(portaChiusa());
-    EXPECT_FALSE(server.connetti(s, false));
-    EXPECT_TRUE(server.ultimoErrore().startsWith(QStringLiteral("Connessione al server: Errore 200")))
-        << server.ultimoErrore().toStdString();
-    EXPECT_FALSE(server.aperta());
-
-    s.porta = QStringLiteral("porta");
-    EXPECT_FALSE(server.connetti(s, false));
-    EXPECT_TRUE(server.ultimoErrore().startsWith(QStringLiteral("Connessione al server: Errore ")));
-}
-
-TEST_F(ServerTest, ServerThatNeverAnswersDoesNotHangTheRun)
-{
-    // The socket accepts the connection (the kernel does) but never says a word.
+    // This socket accepts the connection (the kernel does) but never says a word.
     QTcpServer muto;
     ASSERT_TRUE(muto.listen(QHostAddress::LocalHost, 0));
-    ImpostazioniServer s = impostazioni();
-    s.porta = QString::number(muto.serverPort());
-    ConnessioneServer server;
-    QElapsedTimer tempo;
-    tempo.start();
-    EXPECT_FALSE(server.connetti(s, false, LimitiServer{2, 2, 2}));
-    EXPECT_LT(tempo.elapsed(), 20000);
-    EXPECT_TRUE(server.ultimoErrore().startsWith(QStringLiteral("Connessione al server: Errore ")));
-}
-
-TEST_F(ServerTest, WrongDriverNameIsAConnectionError)
-{
-    ImpostazioniServer s = impostazioni();
-    s.driver = QStringLiteral("QNONESISTE");
-    ConnessioneServer server;
-    EXPECT_FALSE(server.connetti(s, false));
-    EXPECT_TRUE(server.ultimoErrore().startsWith(QStringLiteral("Connessione al server: Errore ")));
+    const QString errore = QStringLiteral("Connessione al server: Errore ");
+    const struct
+    {
+        const char *caso;
+        std::function<void(ImpostazioniServer &)> cambia;
+        QString motivo; // the reason, or how it begins
+    } casi[] = {
+        {"no host", [](ImpostazioniServer &s) { s.host.clear(); }, QStringLiteral("Manca l'indirizzo dell'Host")},
+        {"refused", [](ImpostazioniServer &s) { s.porta = QString::number(portaChiusa()); },
+         errore + QStringLiteral("200")},
+        {"port not a number", [](ImpostazioniServer &s) { s.porta = QStringLiteral("porta"); }, errore},
+        {"never answers", [&muto](ImpostazioniServer &s) { s.porta = QString::number(muto.serverPort()); }, errore},
+        {"unknown driver", [](ImpostazioniServer &s) { s.driver = QStringLiteral("QNONESISTE"); }, errore},
+    };
+    for (const auto &c : casi) {
+        SCOPED_TRACE(c.caso);
+        ImpostazioniServer s = impostazioni();
+        c.cambia(s);
+        ConnessioneServer server;
+        QElapsedTimer tempo;
+        tempo.start();
+        EXPECT_FALSE(server.connetti(s, false, LimitiServer{2, 2, 2}));
+        EXPECT_LT(tempo.elapsed(), 20000);
+        EXPECT_TRUE(c.motivo.startsWith(errore) ? server.ultimoErrore().startsWith(c.motivo)
+                                                : server.ultimoErrore() == c.motivo)
+            << server.ultimoErrore().toStdString();
+        EXPECT_FALSE(server.aperta());
+    }
     // the ODBC name of older settings files means MySQL
+    ImpostazioniServer s = impostazioni();
     s.driver = QStringLiteral("{MySQL ODBC 3.51 Driver}");
+    ConnessioneServer server;
     EXPECT_TRUE(server.connetti(s, false)) << server.ultimoErrore().toStdString();
 }
 
