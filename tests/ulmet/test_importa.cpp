@@ -1,14 +1,10 @@
 #include "ArchivioHost.h"
+#include "CartellaTest.h"
 #include "Database.h"
-#include "StampaQt.h"
 #include "clsXML.h"
 #include "modClinora.h"
 #include "modUlmetImporta.h"
 
-#include <QFile>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -16,6 +12,7 @@
 using namespace Qt::StringLiterals;
 using namespace modClinora;
 using namespace modUlmetImporta;
+using namespace ulmet::test;
 
 namespace {
 
@@ -31,75 +28,36 @@ protected:
         const QString cartella = m_dir.filePath(u"Cartella.mdb"_s);
         const QString host = m_dir.filePath(u"Clinora.mdb"_s);
         for (const QString &file : {cartella, host}) {
-            ASSERT_TRUE(QFile::copy(QStringLiteral(LANVERA_CLINORA_TEMPLATE), file));
-            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner);
+            ASSERT_TRUE(CopiaArchivio(QStringLiteral(LANVERA_CLINORA_TEMPLATE), file));
         }
         ASSERT_TRUE(m_db.apri(cartella)) << m_db.ultimoErrore().testo().toStdString();
         ASSERT_TRUE(m_host.apri(host)) << m_host.UltimoErrore().toStdString();
-        for (const char *sql : {
-                 "INSERT INTO Principi (ID, CodiceATC, Principio) VALUES (1, 'J01CA04', 'Amoxicillina')",
-                 "INSERT INTO Farmaci (ID, AIC, Farmaco, IDPrincipio, Classe, Nota, Prezzo) "
-                 "VALUES (10, '012345678', 'Augmentin 1g', 1, 'A', '55', 9.5)",
-                 "INSERT INTO ICD9CM (Codice, Descrizione) VALUES ('401.9', 'Ipertensione essenziale')",
-                 "INSERT INTO arcEsami (ID, Codice, Esame, MW, Tariffa) VALUES (100, '90.27.1', 'Glicemia', 'GLU', "
-                 "2.5)",
-                 "INSERT INTO arcSottoesami (ID, Sottoesame, MW, Unita, ValoreMinimo, ValoreMassimo) "
-                 "VALUES (200, 'Glucosio', 'GLUC', 'mg/dl', 70, 110)",
-                 "INSERT INTO arcLinkEsamiSottoesami (IDEsame, IDSottoesame, Principale, Ordine) VALUES (100, 200, -1, "
-                 "1)",
-                 "INSERT INTO arcVisite (ID, Codice, Visita, IDPrestazione) VALUES (300, '89.7', 'Visita "
-                 "cardiologica', 11)",
-                 "INSERT INTO arcVisite (ID, Codice, Visita, IDPrestazione) VALUES (301, '89.7', 'Visita oculistica', "
-                 "11)",
-             }) {
-            esegui(QString::fromLatin1(sql));
-        }
-        // Exemptions: ID, region, IDEsenzione, code, Keyword, Etichetta, letters.
-        const char *const esenzioni[][7] = {
-            {"50", "8", "249", "B01", "k", "OK", ""},        {"51", "8", "1", "031", "k", "OK", ""},
-            {"60", "8", "367", "013.X", "k", "OK", ""},      {"61", "8", "2", "013", "k", "OK", ""},
-            {"70", "8", "3", "048", "k", "OK", "NR|a|n|AR"}, {"71", "9", "3", "048", "k", "OK", ""},
-            {"72", "8", "4", "049", " ", "OK", ""},          {"73", "8", "5", "050", "k", "NO", ""},
-            {"90", "8", "6", "0A02.001", "k", "OK", ""},     {"91", "8", "7", "RF01.002.1", "k", "OK", ""},
-        };
-        for (const auto &e : esenzioni) {
-            const QStringList lettere = QString::fromLatin1(e[6]).split(u'|');
-            QSqlQuery q(m_host.DB());
-            q.prepare(u"INSERT INTO arcLinkEsenzioni (ID, IDRegione, IDEsenzione, CodEsenzione, Keyword, Etichetta, "
-                      "CodArtEsa, CodArtFar, LetteraEsami_N, LetteraEsami, Lettera_N, Lettera) "
-                      "VALUES (?, ?, ?, ?, ?, ?, 'E' || ?, 'F' || ?, ?, ?, ?, ?)"_s);
-            for (const char *v : {e[0], e[1], e[2], e[3], e[4], e[5], e[3], e[3]}) {
-                q.addBindValue(QString::fromLatin1(v));
-            }
-            for (int i = 0; i < 4; ++i) {
-                q.addBindValue(lettere.value(i));
-            }
-            ASSERT_TRUE(q.exec()) << q.lastError().text().toStdString();
-        }
+        ASSERT_NO_FATAL_FAILURE(Esegui(
+            m_host.DB(),
+            {u"INSERT INTO Principi (ID, CodiceATC, Principio) VALUES (1, 'J01CA04', 'Amoxicillina')"_s,
+             u"INSERT INTO Farmaci (ID, AIC, Farmaco, IDPrincipio, Classe, Nota, Prezzo) "
+             "VALUES (10, '012345678', 'Augmentin 1g', 1, 'A', '55', 9.5)"_s,
+             u"INSERT INTO ICD9CM (Codice, Descrizione) VALUES ('401.9', 'Ipertensione essenziale')"_s,
+             u"INSERT INTO arcEsami (ID, Codice, Esame, MW, Tariffa) VALUES (100, '90.27.1', 'Glicemia', 'GLU', 2.5)"_s,
+             u"INSERT INTO arcSottoesami (ID, Sottoesame, MW, Unita, ValoreMinimo, ValoreMassimo) "
+             "VALUES (200, 'Glucosio', 'GLUC', 'mg/dl', 70, 110)"_s,
+             u"INSERT INTO arcLinkEsamiSottoesami (IDEsame, IDSottoesame, Principale, Ordine) VALUES (100, 200, -1, 1)"_s,
+             u"INSERT INTO arcVisite (ID, Codice, Visita, IDPrestazione) "
+             "VALUES (300, '89.7', 'Visita cardiologica', 11), (301, '89.7', 'Visita oculistica', 11)"_s,
+             // Exemptions: the articles' codes made from the exemption's; only 048 of region 8 has letters.
+             u"INSERT INTO arcLinkEsenzioni (ID, IDRegione, IDEsenzione, CodEsenzione, Keyword, Etichetta) VALUES "
+             "(50, 8, 249, 'B01', 'k', 'OK'), (51, 8, 1, '031', 'k', 'OK'), (60, 8, 367, '013.X', 'k', 'OK'), "
+             "(61, 8, 2, '013', 'k', 'OK'), (70, 8, 3, '048', 'k', 'OK'), (71, 9, 3, '048', 'k', 'OK'), "
+             "(72, 8, 4, '049', ' ', 'OK'), (73, 8, 5, '050', 'k', 'NO'), (90, 8, 6, '0A02.001', 'k', 'OK'), "
+             "(91, 8, 7, 'RF01.002.1', 'k', 'OK')"_s,
+             u"UPDATE arcLinkEsenzioni SET CodArtEsa = 'E' || CodEsenzione, CodArtFar = 'F' || CodEsenzione, "
+             "LetteraEsami_N = ''"_s,
+             u"UPDATE arcLinkEsenzioni SET LetteraEsami_N = 'NR', LetteraEsami = 'a', Lettera_N = 'n', Lettera = 'AR' "
+             "WHERE ID = 70"_s}));
         m_c.orologio = [this] { return m_adesso; };
     }
 
-    void esegui(const QString &sql)
-    {
-        QSqlQuery q(m_host.DB());
-        ASSERT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
-    }
-
-    // Every row of a query on the chart database, its fields joined by "|" (NULL as "<null>").
-    QStringList righe(const QString &sql, QSqlDatabase db = {})
-    {
-        QSqlQuery q(db.isValid() ? db : m_db.connessione());
-        EXPECT_TRUE(q.exec(sql)) << sql.toStdString() << ": " << q.lastError().text().toStdString();
-        QStringList testi;
-        while (q.next()) {
-            QStringList campi;
-            for (int i = 0; i < q.record().count(); ++i) {
-                campi << (q.isNull(i) ? u"<null>"_s : q.value(i).toString());
-            }
-            testi << campi.join(u'|');
-        }
-        return testi;
-    }
+    QStringList righe(const QString &sql) { return Righe(m_db.connessione(), sql); }
 
     static QString documento(const QString &corpo) { return u"<paziente>"_s + corpo + u"</paziente>"_s; }
 
@@ -150,22 +108,16 @@ TEST(ClassificaTest, DiaryTextsFileUnderTheFirstMatchingList)
 
 TEST_F(ImportaTest, ExemptionCodesFindTheirRegionalRow)
 {
-    struct Caso
-    {
-        const char *codice;
-        const char *sotto;
-        qint32 id;
-    };
-    const Caso casi[] = {
+    const std::tuple<const char *, const char *, qint32> casi[] = {
         {"013", "", 60},     {"031", "", 50},           {"0031", "", 50}, // the numbers these codes are known by
         {"048", "", 70},     {" 048 ", "", 70},         {"049", "", 0},   // another region's, no keyword
         {"050", "", 0},      {"0A02.001", "", 90},      {"0A02/001", "", 90}, {"0A02-001", "", 90},
         {"0A02", "001", 90}, {"RF01", "0021", 91},      {"RF01", "002", 91},  {"%", "", 0},
         {"01_", "", 0},      {"048' OR '1'='1", "", 0},
     };
-    for (const Caso &caso : casi) {
-        EXPECT_EQ(IDEsenzioneDaCodice(m_c, QString::fromLatin1(caso.codice), QString::fromLatin1(caso.sotto)), caso.id)
-            << caso.codice << " " << caso.sotto;
+    for (const auto &[codice, sotto, id] : casi) {
+        EXPECT_EQ(IDEsenzioneDaCodice(m_c, QString::fromLatin1(codice), QString::fromLatin1(sotto)), id)
+            << codice << " " << sotto;
     }
     EXPECT_EQ(m_c.Errori, 0) << m_c.MessaggioErrore.toStdString();
 }
@@ -227,8 +179,7 @@ TEST_F(ImportaTest, DiaryEntriesOfADayJoinAndProblemsLinkThem)
 
     // The same diary again, later, for the patient now in the archive: nothing new.
     m_adesso = Adesso.addDays(1);
-    const qsizetype inizio = corpo.indexOf(u"<diarioclinico>"_s);
-    ASSERT_TRUE(importa(corpo.mid(inizio)));
+    ASSERT_TRUE(importa(corpo.mid(corpo.indexOf(u"<diarioclinico>"_s))));
     EXPECT_EQ(righe(sqlDiario), diario);
     EXPECT_EQ(righe(sqlLegami).size(), 1);
     EXPECT_EQ(righe(u"SELECT GUID, LastInsert FROM tblDiario ORDER BY ID"_s), timbro);
@@ -332,7 +283,7 @@ TEST_F(ImportaTest, HostileCodesAreOnlyValues)
 {
     const QString conta = u"SELECT (SELECT COUNT(*) FROM Farmaci) || '/' || (SELECT COUNT(*) FROM arcLinkEsenzioni) "
                           "|| '/' || (SELECT COUNT(*) FROM arcVisite)"_s;
-    const QStringList prima = righe(conta, m_host.DB());
+    const QStringList prima = Righe(m_host.DB(), conta);
     ASSERT_TRUE(importa(
         Anagrafica + u"<esenzioni><esenzione><codiceesenzione>048'; DELETE FROM arcLinkEsenzioni; --</codiceesenzione>"
                      "</esenzione><esenzione><codiceesenzione>x' OR '1'='1</codiceesenzione></esenzione></esenzioni>"
@@ -347,14 +298,14 @@ TEST_F(ImportaTest, HostileCodesAreOnlyValues)
                      "<codiceprestazione>x'); DROP TABLE Farmaci; --</codiceprestazione><continuativo>S</continuativo>"
                      "</prestazione></prestazioni>"_s))
         << m_c.MessaggioErrore.toStdString();
-    EXPECT_EQ(righe(conta, m_host.DB()), prima);
-    EXPECT_EQ(righe(u"SELECT COUNT(*) FROM tblEsenzioni"_s), QStringList{u"0"_s});
+    EXPECT_EQ(Righe(m_host.DB(), conta), prima);
+    EXPECT_EQ(righe(u"SELECT (SELECT COUNT(*) FROM tblEsenzioni), (SELECT COUNT(*) FROM tblPrescrizioni), "
+                    "(SELECT COUNT(*) FROM tblStatoFarmaci)"_s),
+              QStringList{u"0|0|0"_s});
     EXPECT_EQ(righe(u"SELECT IDFarmaco, IDPrincipio, Nota FROM tblAllergie"_s),
               QStringList{u"<null>|<null>|Nota\r\nD'Annunzio"_s});
     EXPECT_EQ(righe(u"SELECT CodiceICD9, Etichetta FROM tblProblemi"_s), QStringList{u"401.9' OR ''='|<null>"_s});
     EXPECT_EQ(righe(u"SELECT Diario, IDPrestazione, CodiceICD9 FROM tblDiario ORDER BY ID"_s),
               (QStringList{u"L'ecografia dell'addome|6|401.9' OR ''='"_s, u"Visita d'urgenza|11|<null>"_s,
                            u"AIC x'); DROP TABLE Farmaci; --|7|<null>"_s}));
-    EXPECT_EQ(righe(u"SELECT COUNT(*) FROM tblPrescrizioni"_s), QStringList{u"0"_s});
-    EXPECT_EQ(righe(u"SELECT COUNT(*) FROM tblStatoFarmaci"_s), QStringList{u"0"_s});
 }
