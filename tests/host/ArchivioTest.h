@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConnessioneSqlite.h"
+#include "RigheTesto.h"
 #include "StampaQt.h"
 
 #include <QSqlError>
@@ -28,23 +29,7 @@ public:
     // Every row of a query, its fields as text joined by "|" (NULL as "<null>").
     QStringList righe(const QString &sql, const QVariantList &parametri = {})
     {
-        QSqlQuery query(db());
-        query.setForwardOnly(true);
-        bool ok = query.prepare(sql);
-        for (const QVariant &parametro : parametri) {
-            query.addBindValue(parametro);
-        }
-        ok = ok && query.exec();
-        EXPECT_TRUE(ok) << sql.toStdString() << ": " << query.lastError().text().toStdString();
-        QStringList testi;
-        while (ok && query.next()) {
-            QStringList campi;
-            for (int i = 0; i < query.record().count(); ++i) {
-                campi.append(query.isNull(i) ? QStringLiteral("<null>") : query.value(i).toString());
-            }
-            testi.append(campi.join(u'|'));
-        }
-        return testi;
+        return lanvera::test::Righe(db(), sql, parametri);
     }
 
     qint64 conta(const QString &sql, const QVariantList &parametri = {})

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RigheTesto.h"
 #include "StampaQt.h"
 #include "clsXML.h"
 
@@ -30,26 +31,7 @@ inline void Esegui(const QSqlDatabase &db, const QStringList &istruzioni)
     }
 }
 
-// Every row a query gives, its fields joined by "|" (NULL as "<null>").
-inline QStringList Righe(const QSqlDatabase &db, const QString &sql, const QVariantList &valori = {})
-{
-    QSqlQuery q(db);
-    bool ok = q.prepare(sql);
-    for (const QVariant &v : valori) {
-        q.addBindValue(v);
-    }
-    ok = ok && q.exec();
-    EXPECT_TRUE(ok) << sql.toStdString() << ": " << q.lastError().text().toStdString();
-    QStringList righe;
-    while (q.next()) {
-        QStringList campi;
-        for (int i = 0; i < q.record().count(); ++i) {
-            campi << (q.isNull(i) ? QStringLiteral("<null>") : q.value(i).toString());
-        }
-        righe << campi.join(QLatin1Char('|'));
-    }
-    return righe;
-}
+using lanvera::test::Righe;
 
 // For every node the path selects, the texts of the named child elements (all of them when none
 // are named) joined by "|".
