@@ -14,62 +14,85 @@
 
 using namespace lanvera;
 using namespace lanvera::test;
+using namespace Qt::StringLiterals;
 using Risposta = Prompt::Risposta;
 
 namespace {
 
-const QString Sincronizza = modOrdano::DomandaSincronizza();
-
-TEST_F(OrdanoTest, EmptyListLeavesOnlyNewLogAndServer)
+// The commands, then what the window shows for its rows: the first pane, which commands are
+// enabled (ids 1 to 6) and whether the empty-list notice is up.
+TEST_F(OrdanoTest, CommandsFollowTheRowsAndDeleteAsks)
 {
     auto f = form(m_lista);
+    EXPECT_EQ(f->windowTitle(), u"Ordano Clinora"_s);
+    EXPECT_EQ(f->Barra()->objectName(), u"Principale"_s);
     const struct
     {
         int id;
-        const char *testo;
-        const char *suggerimento;
-        bool abilitato;
+        QString voce; // text|tool tip
     } voci[] = {
-        {1, "Nuovo", "Nuovo file", true},
-        {2, "Modifica", "Modifica dati file", false},
-        {3, "Elimina", "Rimuovi file dall lista", false},
-        {4, "Sincronizza", "Avvia manualmente la sincronizzazione", false},
-        {6, "Log", "Mostra il log", true},
-        {5, "Server", "Imposta l'indirizzo del server", true},
+        {1, u"Nuovo|Nuovo file"_s},
+        {2, u"Modifica|Modifica dati file"_s},
+        {3, u"Elimina|Rimuovi file dall lista"_s},
+        {4, u"Sincronizza|Avvia manualmente la sincronizzazione"_s},
+        {6, u"Log|Mostra il log"_s},
+        {5, u"Server|Imposta l'indirizzo del server"_s},
     };
-    EXPECT_EQ(f->Barra()->objectName(), QStringLiteral("Principale"));
     for (const auto &v : voci) {
-        SCOPED_TRACE(v.id);
         QAction *a = f->Azione(v.id);
-        ASSERT_NE(a, nullptr);
-        EXPECT_EQ(a->text(), QString::fromUtf8(v.testo));
-        EXPECT_EQ(a->toolTip(), QString::fromUtf8(v.suggerimento));
-        EXPECT_EQ(a->isEnabled(), v.abilitato);
+        ASSERT_NE(a, nullptr) << v.id;
+        EXPECT_EQ(a->text() + u'|' + a->toolTip(), v.voce);
     }
-    EXPECT_EQ(f->windowTitle(), QStringLiteral("Ordano Clinora"));
-    EXPECT_EQ(f->TestoPannello(0), QStringLiteral("Nessun archivio da sincronizzare"));
-    EXPECT_FALSE(f->findChild<QLabel *>(QStringLiteral("TestoVuota"))->isHidden());
+    const auto stato = [&f]() -> QString {
+        QString s = f->TestoPannello(0) + u'|';
+        for (int id = 1; id <= 6; ++id) {
+            s += f->Azione(id)->isEnabled() ? u'1' : u'0';
+        }
+        return s + (f->findChild<QLabel *>(u"TestoVuota"_s)->isHidden() ? u"" : u"|vuota");
+    };
+    const QString vuota = u"Nessun archivio da sincronizzare|100011|vuota"_s;
+    EXPECT_EQ(stato(), vuota);
     // Disabled commands do nothing even when called.
     f->EseguiComando(frmGestioneUtenti::Sincronizza);
     EXPECT_TRUE(m_prompt.domande.isEmpty());
+
+    compila(u"Rossi Mario"_s, archivio(u"Rossi.mdb"_s));
+    f->EseguiComando(frmGestioneUtenti::Nuovo);
+    const qint32 id = frmGestioneUtenti::IDRiga(f->Griglia()->topLevelItem(0));
+    EXPECT_EQ(stato(), u"1 archivio da sincronizzare|111111"_s);
+
+    f->Griglia()->clearSelection();
+    f->EseguiComando(frmGestioneUtenti::Elimina); // no row selected: nothing
+    EXPECT_TRUE(m_prompt.domande.isEmpty());
+    seleziona(*f, id);
+    m_prompt.risposte = {Risposta::No, Risposta::Si};
+    f->EseguiComando(frmGestioneUtenti::Elimina);
+    EXPECT_EQ(m_prompt.domande, QStringList{u"Ordano ? Attenzione: Eliminare 'Rossi Mario' dalla lista? [Si/No*]"_s});
+    EXPECT_EQ(f->Griglia()->topLevelItemCount(), 1);
+    f->EseguiComando(frmGestioneUtenti::Elimina);
+    EXPECT_EQ(f->Griglia()->topLevelItemCount(), 0);
+    EXPECT_EQ(stato(), vuota);
+    QList<modOrdano::Archivio> restano;
+    ASSERT_TRUE(modOrdano::LeggiArchivi(m_lista, restano));
+    EXPECT_TRUE(restano.isEmpty());
 }
 
 TEST_F(OrdanoTest, EditFormBrowsesSelectsAndSavesAsTyped)
 {
-    const QString esiste = archivio(QStringLiteral("Rossi.mdb"));
+    const QString esiste = archivio(u"Rossi.mdb"_s);
     qint32 id = 0;
     {
         frmEditUtente e(m_lista, m_prompt, 0);
-        EXPECT_EQ(e.windowTitle(), QStringLiteral("Archivio da sincronizzare"));
+        EXPECT_EQ(e.windowTitle(), u"Archivio da sincronizzare"_s);
         // Sfoglia: a cancelled dialog keeps the field, a chosen file fills it.
-        e.Campo(1)->setText(QStringLiteral("prima"));
+        e.Campo(1)->setText(u"prima"_s);
         e.Sfoglia();
-        EXPECT_EQ(e.Campo(1)->text(), QStringLiteral("prima"));
+        EXPECT_EQ(e.Campo(1)->text(), u"prima"_s);
         m_prompt.file = esiste;
         e.Sfoglia();
         EXPECT_EQ(e.Campo(1)->text(), esiste);
         EXPECT_TRUE(m_prompt.dialoghi.first().startsWith(
-            QStringLiteral("Percorso|Archivio Clinora (clinora.mdb)|Clinora.mdb;Pazienti.xml")));
+            u"Percorso|Archivio Clinora (clinora.mdb)|Clinora.mdb;Pazienti.xml"_s));
         // Entering a field selects its whole text.
         e.show();
         e.Campo(1)->setFocus();
@@ -78,99 +101,68 @@ TEST_F(OrdanoTest, EditFormBrowsesSelectsAndSavesAsTyped)
         QApplication::processEvents();
         EXPECT_EQ(e.Campo(1)->selectedText(), esiste);
 
-        e.Campo(0)->setText(QStringLiteral(" Rossi Mario "));
+        e.Campo(0)->setText(u" Rossi Mario "_s);
         e.Salva();
         ASSERT_FALSE(e.DialogoAnnullato());
-        EXPECT_GT(e.IDArchivio(), 0);
-        EXPECT_EQ(e.TestoDialogo(), QStringLiteral(" Rossi Mario ")); // as typed
-        EXPECT_EQ(e.FileDialogo(), esiste);
         id = e.IDArchivio();
+        EXPECT_GT(id, 0);
+        EXPECT_EQ(e.TestoDialogo(), u" Rossi Mario "_s); // as typed
+        EXPECT_EQ(e.FileDialogo(), esiste);
     }
     frmEditUtente riaperto(m_lista, m_prompt, id);
-    EXPECT_EQ(riaperto.Campo(0)->text(), QStringLiteral(" Rossi Mario "));
+    EXPECT_EQ(riaperto.Campo(0)->text(), u" Rossi Mario "_s);
     EXPECT_EQ(riaperto.Campo(1)->text(), esiste);
-}
-
-TEST_F(OrdanoTest, DeleteAsksAndRemoves)
-{
-    auto f = form(m_lista);
-    compila(QStringLiteral("Rossi Mario"), archivio(QStringLiteral("Rossi.mdb")));
-    f->EseguiComando(frmGestioneUtenti::Nuovo);
-    const qint32 id = frmGestioneUtenti::IDRiga(f->Griglia()->topLevelItem(0));
-    EXPECT_EQ(f->TestoPannello(0), QStringLiteral("1 archivio da sincronizzare"));
-    for (const int comando : {2, 3, 4}) {
-        EXPECT_TRUE(f->Azione(comando)->isEnabled()) << comando;
-    }
-    EXPECT_TRUE(f->findChild<QLabel *>(QStringLiteral("TestoVuota"))->isHidden());
-
-    f->Griglia()->clearSelection();
-    f->EseguiComando(frmGestioneUtenti::Elimina); // no row selected: nothing
-    EXPECT_TRUE(m_prompt.domande.isEmpty());
-
-    seleziona(*f, id);
-    m_prompt.risposte = {Risposta::No};
-    f->EseguiComando(frmGestioneUtenti::Elimina);
-    EXPECT_EQ(m_prompt.domande,
-              QStringList{QStringLiteral("Ordano ? Attenzione: Eliminare 'Rossi Mario' dalla lista? [Si/No*]")});
-    EXPECT_EQ(f->Griglia()->topLevelItemCount(), 1);
-
-    m_prompt.risposte = {Risposta::Si};
-    f->EseguiComando(frmGestioneUtenti::Elimina);
-    EXPECT_EQ(f->Griglia()->topLevelItemCount(), 0);
-    EXPECT_EQ(f->TestoPannello(0), QStringLiteral("Nessun archivio da sincronizzare"));
-    QList<modOrdano::Archivio> restano;
-    ASSERT_TRUE(modOrdano::LeggiArchivi(m_lista, restano));
-    EXPECT_TRUE(restano.isEmpty());
 }
 
 TEST_F(OrdanoTest, ServerAddressInTheSecondPane)
 {
-    ASSERT_TRUE(ScriviIniFile(modOrdano::FileIniOrdano(), QStringLiteral("Setup"), QStringLiteral("Host"),
-                              QStringLiteral("db.studio")));
+    const QString ini = modOrdano::FileIniOrdano();
+    QString host = u"db.studio"_s;
+    ASSERT_TRUE(ScriviIniFile(ini, u"Setup"_s, u"Host"_s, host));
     auto f = form(m_lista);
-    EXPECT_EQ(f->TestoPannello(1), QStringLiteral("Server: db.studio"));
-
-    rispondi(QStringLiteral("10.0.0.7"), false); // Annulla
-    rispondi(QString());                         // an empty address is written too
-    rispondi(QStringLiteral("10.0.0.7"));
-    f->EseguiComando(frmGestioneUtenti::Server);
-    EXPECT_EQ(f->TestoPannello(1), QStringLiteral("Server: db.studio"));
-    f->EseguiComando(frmGestioneUtenti::Server);
-    EXPECT_EQ(f->TestoPannello(1), QStringLiteral("Server: Non specificato"));
-    EXPECT_TRUE(LeggiIniFile(modOrdano::FileIniOrdano(), QStringLiteral("Setup"), QStringLiteral("Host")).isEmpty());
-    f->EseguiComando(frmGestioneUtenti::Server);
-    EXPECT_EQ(f->TestoPannello(1), QStringLiteral("Server: 10.0.0.7"));
-    const QString domanda = QStringLiteral("Impostazione Server|Specificare l'indirizzo IP del Server|");
-    EXPECT_EQ(m_visti,
-              (QStringList{domanda + QStringLiteral("db.studio"), domanda + QStringLiteral("db.studio"), domanda}));
+    EXPECT_EQ(f->TestoPannello(1), u"Server: db.studio"_s);
+    const struct
+    {
+        QString testo;
+        bool ok;                                                                    // false: Annulla
+    } passi[] = {{u"10.0.0.7"_s, false}, {QString(), true}, {u"10.0.0.7"_s, true}}; // an empty address is written too
+    for (const auto &p : passi) {
+        SCOPED_TRACE(p.testo.toStdString() + (p.ok ? " ok" : " annulla"));
+        // The box asks with the address in use.
+        m_visti.clear();
+        rispondi(p.testo, p.ok);
+        f->EseguiComando(frmGestioneUtenti::Server);
+        EXPECT_EQ(m_visti, QStringList{u"Impostazione Server|Specificare l'indirizzo IP del Server|"_s + host});
+        host = p.ok ? p.testo : host;
+        EXPECT_EQ(LeggiIniFile(ini, u"Setup"_s, u"Host"_s), host);
+        EXPECT_EQ(f->TestoPannello(1), u"Server: "_s + (host.isEmpty() ? u"Non specificato"_s : host));
+    }
     // Sync's own settings are not touched.
-    EXPECT_NE(
-        LeggiIniFile(m_programmi + QStringLiteral("/plgLanvera.ini"), QStringLiteral("Setup"), QStringLiteral("Host")),
-        QStringLiteral("10.0.0.7"));
+    EXPECT_NE(LeggiIniFile(m_programmi + u"/plgLanvera.ini"_s, u"Setup"_s, u"Host"_s), u"10.0.0.7"_s);
 }
 
 TEST_F(OrdanoTest, ManualStartNeedsSyncBesideTheProgram)
 {
     auto f = form(m_lista);
-    compila(QStringLiteral("Rossi Mario"), archivio(QStringLiteral("Rossi.mdb")));
+    compila(u"Rossi Mario"_s, archivio(u"Rossi.mdb"_s));
     f->EseguiComando(frmGestioneUtenti::Nuovo);
 
+    const QString sincronizza = modOrdano::DomandaSincronizza();
+    EXPECT_TRUE(sincronizza.contains(u"\r\n\r\nAvviare la sincronizzazione ora?"_s));
+    const QString domanda = u"Ordano ? "_s + sincronizza + u" [Si/No*]"_s;
     m_prompt.risposte = {Risposta::No, Risposta::Si};
     f->EseguiComando(frmGestioneUtenti::Sincronizza);
     f->EseguiComando(frmGestioneUtenti::Sincronizza);
-    const QString domanda = QStringLiteral("Ordano ? ") + Sincronizza + QStringLiteral(" [Si/No*]");
-    EXPECT_EQ(m_prompt.domande,
-              (QStringList{domanda, domanda,
-                           QStringLiteral("Ordano ! Il file Sync.exe non è stato trovato, pertanto la "
-                                          "sincronizzazione non può essere avviata.")}));
-    EXPECT_TRUE(Sincronizza.contains(QStringLiteral("\r\n\r\nAvviare la sincronizzazione ora?")));
+    EXPECT_EQ(m_prompt.domande, (QStringList{domanda, domanda,
+                                             u"Ordano ! Il file Sync.exe non è stato trovato, pertanto la "
+                                             u"sincronizzazione non può essere avviata."_s}));
 
     // A stand-in Sync that notes its arguments: started, without arguments, no message.
-    const QString segno = m_dir.filePath(QStringLiteral("avviato"));
+    const QString segno = m_dir.filePath(u"avviato"_s);
     {
-        QFile s(m_programmi + QStringLiteral("/Sync"));
+        QFile s(m_programmi + u"/Sync"_s);
         ASSERT_TRUE(s.open(QIODevice::WriteOnly));
-        s.write(QStringLiteral("#!/bin/sh\necho \"[$#]\" > '%1'\n").arg(segno).toUtf8());
+        s.write(u"#!/bin/sh\necho \"[$#]\" > '%1'\n"_s.arg(segno).toUtf8());
         s.setPermissions(s.permissions() | QFile::ExeOwner);
     }
     m_prompt.domande.clear();
@@ -189,13 +181,13 @@ TEST_F(OrdanoTest, LogCommandShowsTheRunLogOrANotice)
 {
     auto f = form(m_lista);
     f->EseguiComando(frmGestioneUtenti::Log);
-    EXPECT_EQ(m_prompt.domande, QStringList{QStringLiteral("Ordano i Nessun log da visualizzare")});
+    EXPECT_EQ(m_prompt.domande, QStringList{u"Ordano i Nessun log da visualizzare"_s});
 
-    ScriviLog(QStringLiteral("Avvio sincronizzazione"));
+    ScriviLog(u"Avvio sincronizzazione"_s);
     QString mostrato;
     m_copione.push_back([&mostrato](QDialog &d) { mostrato = dynamic_cast<frmLog &>(d).windowTitle(); });
     f->EseguiComando(frmGestioneUtenti::Log);
-    EXPECT_EQ(mostrato, QStringLiteral("Log Lanvera"));
+    EXPECT_EQ(mostrato, u"Log Lanvera"_s);
     EXPECT_EQ(m_prompt.domande.size(), 1);
 }
 
@@ -205,15 +197,14 @@ TEST_F(OrdanoTest, TwoWindowsOnOneListLoseNoRow)
     ASSERT_TRUE(altra.apri(modOrdano::FileListaArchivi()));
     auto a = form(m_lista);
     auto b = form(altra);
-    const QString rossi = archivio(QStringLiteral("Rossi.mdb"));
-    const QString bianchi = archivio(QStringLiteral("Bianchi.mdb"));
-
+    const QString rossi = archivio(u"Rossi.mdb"_s);
+    const QString bianchi = archivio(u"Bianchi.mdb"_s);
     // Each window adds a row while the other shows the list as it was.
-    compila(QStringLiteral("Rossi"), rossi);
+    compila(u"Rossi"_s, rossi);
     a->EseguiComando(frmGestioneUtenti::Nuovo);
-    compila(QStringLiteral("Bianchi"), bianchi);
+    compila(u"Bianchi"_s, bianchi);
     b->EseguiComando(frmGestioneUtenti::Nuovo);
-    EXPECT_EQ(b->TestoPannello(0), QStringLiteral("2 archivi da sincronizzare"));
+    EXPECT_EQ(b->TestoPannello(0), u"2 archivi da sincronizzare"_s);
     a->RefreshLista();
     ASSERT_EQ(a->Griglia()->topLevelItemCount(), 2);
     const qint32 idRossi = frmGestioneUtenti::IDRiga(a->Griglia()->topLevelItem(1));
@@ -221,27 +212,27 @@ TEST_F(OrdanoTest, TwoWindowsOnOneListLoseNoRow)
 
     // A edits Rossi's row, B edits Bianchi's from its stale grid: each row keeps its own change.
     seleziona(*a, idRossi);
-    compila(QStringLiteral("Rossi Mario"), rossi);
+    compila(u"Rossi Mario"_s, rossi);
     a->EseguiComando(frmGestioneUtenti::Modifica);
     seleziona(*b, idBianchi);
-    compila(QStringLiteral("Bianchi Lucia"), bianchi);
+    compila(u"Bianchi Lucia"_s, bianchi);
     b->EseguiComando(frmGestioneUtenti::Modifica);
 
     // A removes Bianchi; B, not knowing, saves Bianchi again: the row comes back, nothing else moves.
     seleziona(*a, idBianchi);
     m_prompt.risposte = {Risposta::Si};
     a->EseguiComando(frmGestioneUtenti::Elimina);
-    compila(QStringLiteral("Bianchi L."), bianchi);
+    compila(u"Bianchi L."_s, bianchi);
     b->EseguiComando(frmGestioneUtenti::Modifica);
 
     QList<modOrdano::Archivio> righe;
     ASSERT_TRUE(modOrdano::LeggiArchivi(m_lista, righe));
     ASSERT_EQ(righe.size(), 2);
-    EXPECT_EQ(righe.at(0).descrizione, QStringLiteral("Bianchi L."));
+    EXPECT_EQ(righe.at(0).descrizione, u"Bianchi L."_s);
     EXPECT_GT(righe.at(0).id, idRossi);
     EXPECT_EQ(righe.at(1).id, idRossi);
-    EXPECT_EQ(righe.at(1).descrizione, QStringLiteral("Rossi Mario"));
-    EXPECT_EQ(b->TestoPannello(0), QStringLiteral("2 archivi da sincronizzare"));
+    EXPECT_EQ(righe.at(1).descrizione, u"Rossi Mario"_s);
+    EXPECT_EQ(b->TestoPannello(0), u"2 archivi da sincronizzare"_s);
     EXPECT_NE(b->Riga(righe.at(0).id), nullptr);
 }
 
@@ -250,29 +241,28 @@ TEST_F(OrdanoTest, GridShowsTheLastRunAndMarksArchivesToLookAt)
     const QDateTime adesso(QDate(2026, 12, 5), QTime(18, 0));
     const struct
     {
-        const char *descrizione;
+        QString descrizione;
         int giorniFa; // -1: never synchronised
         bool riuscito;
-        const char *fine;
-        const char *esito;
+        QString fine;
+        QString esito;
         bool segnalata;
     } casi[] = {
-        {"A recente", 0, true, "05/12/2026 17.00.00", "Operazione conclusa", false},
-        {"B fallito", 0, false, "05/12/2026 17.00.00", "Accesso negato", true},
-        {"C mai", -1, false, "mai sincronizzato", "", true},
-        {"D vecchio", 3, true, "02/12/2026 17.00.00", "Operazione conclusa", true},
+        {u"A recente"_s, 0, true, u"05/12/2026 17.00.00"_s, u"Operazione conclusa"_s, false},
+        {u"B fallito"_s, 0, false, u"05/12/2026 17.00.00"_s, u"Accesso negato"_s, true},
+        {u"C mai"_s, -1, false, u"mai sincronizzato"_s, QString(), true},
+        {u"D vecchio"_s, 3, true, u"02/12/2026 17.00.00"_s, u"Operazione conclusa"_s, true},
     };
     for (const auto &c : casi) {
         qint32 id = 0;
-        ASSERT_TRUE(modOrdano::SalvaArchivio(m_lista, 0, QString::fromUtf8(c.descrizione),
-                                             archivio(QString::fromUtf8(c.descrizione)), id));
+        ASSERT_TRUE(modOrdano::SalvaArchivio(m_lista, 0, c.descrizione, archivio(c.descrizione), id));
         if (c.giorniFa >= 0) {
             EsitoSync e;
             e.idFile = id;
             e.fine = adesso.addDays(-c.giorniFa).addSecs(-3600);
             e.inizio = e.fine.addSecs(-60);
             e.riuscito = c.riuscito;
-            e.esito = QString::fromUtf8(c.esito);
+            e.esito = c.esito;
             ASSERT_TRUE(RegistraEsito(m_lista, e));
         }
     }
@@ -280,23 +270,20 @@ TEST_F(OrdanoTest, GridShowsTheLastRunAndMarksArchivesToLookAt)
     f->ImpostaOrologio([adesso] { return adesso; });
     f->RefreshLista();
     QTreeWidget *g = f->Griglia();
-    EXPECT_EQ(g->headerItem()->text(2), QStringLiteral("Ultima sincronizzazione"));
-    EXPECT_EQ(g->headerItem()->text(3), QStringLiteral("Esito"));
+    EXPECT_EQ(g->headerItem()->text(2) + u'|' + g->headerItem()->text(3), u"Ultima sincronizzazione|Esito"_s);
     ASSERT_EQ(g->topLevelItemCount(), 4);
     for (int i = 0; i < 4; ++i) {
         const auto &c = casi[i];
-        SCOPED_TRACE(c.descrizione);
+        SCOPED_TRACE(c.descrizione.toStdString());
         QTreeWidgetItem *r = g->topLevelItem(i);
-        EXPECT_EQ(r->text(0), QString::fromUtf8(c.descrizione));
-        EXPECT_EQ(r->text(2), QString::fromUtf8(c.fine));
-        EXPECT_EQ(r->text(3), QString::fromUtf8(c.esito));
+        EXPECT_EQ((QStringList{r->text(0), r->text(2), r->text(3)}), (QStringList{c.descrizione, c.fine, c.esito}));
         EXPECT_EQ(frmGestioneUtenti::RigaSegnalata(r), c.segnalata);
         EXPECT_EQ(r->font(0).bold(), c.segnalata);
     }
     // Sorting by the end time goes by the moment: never, three days ago, today.
     g->sortByColumn(2, Qt::AscendingOrder);
-    EXPECT_EQ(g->topLevelItem(0)->text(0), QStringLiteral("C mai"));
-    EXPECT_EQ(g->topLevelItem(1)->text(0), QStringLiteral("D vecchio"));
+    EXPECT_EQ(g->topLevelItem(0)->text(0), u"C mai"_s);
+    EXPECT_EQ(g->topLevelItem(1)->text(0), u"D vecchio"_s);
 }
 
 } // namespace

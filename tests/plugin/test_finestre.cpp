@@ -13,9 +13,7 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QPushButton>
-#include <QToolBar>
 
-#include <functional>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -26,12 +24,14 @@ using Risposta = clinora::Risposte::Risposta;
 namespace {
 
 const QString Titolo = u"Clinora Lanvera "_s;
+const QString Cf = u"RSSMRA70A01H501U"_s;
+const QString Nessuno = u"Nessun paziente selezionato"_s;
+const QStringList Precedenti{u"r1"_s, u"r2"_s, u"r3"_s};
 
 QString avviso(const QString &testo)
 {
     return Titolo + u"! "_s + testo;
 }
-
 QString domanda(const QString &testo)
 {
     return Titolo + u"? "_s + testo + u" [Si/No*]"_s;
@@ -41,9 +41,9 @@ QString domanda(const QString &testo)
 void risultatiPrecedenti()
 {
     Module1::ImpostaDialogoAnnullato(false);
-    Module1::ImpostaRisultato1(u"r1"_s);
-    Module1::ImpostaRisultato2(u"r2"_s);
-    Module1::ImpostaRisultato3(u"r3"_s);
+    Module1::ImpostaRisultato1(Precedenti[0]);
+    Module1::ImpostaRisultato2(Precedenti[1]);
+    Module1::ImpostaRisultato3(Precedenti[2]);
 }
 
 QStringList risultati()
@@ -51,102 +51,96 @@ QStringList risultati()
     return {Module1::Risultato1(), Module1::Risultato2(), Module1::Risultato3()};
 }
 
-const QStringList Precedenti{u"r1"_s, u"r2"_s, u"r3"_s};
+// The indices below `quante` for which `vero` holds.
+template<typename Predicato>
+QList<int> righe(qsizetype quante, Predicato vero)
+{
+    QList<int> trovate;
+    for (int i = 0; i < quante; ++i) {
+        if (vero(i)) {
+            trovate << i;
+        }
+    }
+    return trovate;
+}
 
 } // namespace
 
 // Both dialogs take what is typed in Text1(0) and Text1(1): the user name and the password, or the
-// new password and its repetition. A message keeps the dialog open as it was.
+// new password and its repetition. A message keeps the dialog open as it was. Scripted, the host
+// answers the dialog with the same values ("testo" is the password, or the new one and "ripetuto"
+// its repetition; the user name is the fiscal code given by the caller).
 TEST(DialoghiPassword, ChecksRunInOrderAndOnlyOkGivesResults)
 {
-    enum Dialogo
-    {
-        Accesso,
-        Nuova
-    };
-    const QString cf = u"RSSMRA70A01H501U"_s;
     const struct
     {
-        Dialogo dialogo;
+        bool nuova; // frmCreaPassword, else frmPassword
         QString campo0;
         QString campo1;
         bool ricorda;
         QString messaggio;
         QStringList attesi; // empty: not confirmed
         bool annulla = false;
+        bool copione = false;
     } casi[] = {
-        {Accesso, u"   "_s, QString(), false, u"Il nome utente non può essere vuoto"_s, {}},
-        {Accesso, cf, u"  "_s, false, u"La password non può essere vuota"_s, {}},
-        {Accesso, u" "_s + cf + u" "_s, u" x "_s, true, QString(), {cf, u"x"_s, u"1"_s}},
-        {Accesso, cf, u"segreto"_s, false, QString(), {cf, u"segreto"_s, u"0"_s}},
-        {Accesso, cf, u"segreto"_s, false, QString(), {}, true},
-        {Nuova, u"  "_s, u"abcdefgh"_s, false, u"La password non può essere vuota"_s, {}},
-        {Nuova, u"abc"_s, u"abd"_s, false, u"Le due password non coincidono"_s, {}},
-        {Nuova, u"Abcdefgh"_s, u"abcdefgh"_s, false, u"Le due password non coincidono"_s, {}},
-        {Nuova, u"  abcdefg  "_s, u"  abcdefg  "_s, false, u"Le password deve avere almeno 8 caratteri"_s, {}},
-        {Nuova, u" abcdefgh"_s, u"abcdefgh  "_s, true, QString(), {u"abcdefgh"_s, u"1"_s, u"r3"_s}},
-        {Nuova, u"12345678"_s, u"12345678"_s, false, QString(), {u"12345678"_s, u"0"_s, u"r3"_s}},
-        {Nuova, u"12345678"_s, u"12345678"_s, false, QString(), {}, true},
+        {false, u"   "_s, QString(), false, u"Il nome utente non può essere vuoto"_s, {}},
+        {false, Cf, u"  "_s, false, u"La password non può essere vuota"_s, {}},
+        {false, u" "_s + Cf + u" "_s, u" x "_s, true, QString(), {Cf, u"x"_s, u"1"_s}},
+        {false, Cf, u"segreto"_s, false, QString(), {Cf, u"segreto"_s, u"0"_s}},
+        {false, Cf, u"segreto"_s, false, QString(), {}, true},
+        {true, u"  "_s, u"abcdefgh"_s, false, u"La password non può essere vuota"_s, {}},
+        {true, u"abc"_s, u"abd"_s, false, u"Le due password non coincidono"_s, {}},
+        {true, u"Abcdefgh"_s, u"abcdefgh"_s, false, u"Le due password non coincidono"_s, {}},
+        {true, u"  abcdefg  "_s, u"  abcdefg  "_s, false, u"Le password deve avere almeno 8 caratteri"_s, {}},
+        {true, u" abcdefgh"_s, u"abcdefgh  "_s, true, QString(), {u"abcdefgh"_s, u"1"_s, u"r3"_s}},
+        {true, u"12345678"_s, u"12345678"_s, false, QString(), {u"12345678"_s, u"0"_s, u"r3"_s}},
+        {true, u"12345678"_s, u"12345678"_s, false, QString(), {}, true},
+        {false, Cf, u" segreto "_s, true, QString(), {Cf, u"segreto"_s, u"1"_s}, false, true},
+        {false, Cf, u"segreto"_s, false, QString(), {}, true, true},
+        {true, u"corta"_s, u"corta"_s, true, u"Le password deve avere almeno 8 caratteri"_s, {}, false, true},
     };
     for (const auto &c : casi) {
-        SCOPED_TRACE(QString(c.campo0 + u'|' + c.campo1).toStdString());
+        SCOPED_TRACE(QString(c.campo0 + u'|' + c.campo1 + (c.copione ? u" script"_s : QString())).toStdString());
         risultatiPrecedenti();
         RisposteTest host;
-        std::unique_ptr<DialogoPassword> form;
-        if (c.dialogo == Accesso) {
-            form = std::make_unique<frmPassword>(&host);
-        } else {
-            form = std::make_unique<frmCreaPassword>(&host);
-        }
-        EXPECT_TRUE(Module1::DialogoAnnullato());
-        form->show();
-        form->Text1(0)->setText(c.campo0);
-        form->Text1(1)->setText(c.campo1);
-        form->Check1()->setChecked(c.ricorda);
-        (c.annulla ? form->cmdAnnulla() : form->cmdOK())->click();
-
         const bool confermato = !c.attesi.isEmpty();
+        if (c.copione) {
+            const QString dialogo = c.nuova ? u"nuova-password"_s : u"password"_s;
+            QVariantHash valori{{u"testo"_s, c.nuova ? c.campo0 : c.campo1}};
+            if (c.ricorda) {
+                valori.insert(u"ricorda"_s, true);
+            }
+            if (c.nuova) {
+                valori.insert(u"ripetuto"_s, c.campo1);
+            }
+            if (c.annulla) {
+                valori.insert(u"annulla"_s, true);
+            }
+            host.copione.insert(dialogo, valori);
+            const QString nome = u"Rossi Mario"_s;
+            EXPECT_EQ(c.nuova ? ChiediNuovaPassword(&host, Cf, nome, nullptr)
+                              : ChiediPassword(&host, Cf, nome, nullptr),
+                      confermato);
+            EXPECT_EQ(host.dialoghi, QStringList{dialogo});
+        } else {
+            std::unique_ptr<DialogoPassword> form;
+            if (c.nuova) {
+                form = std::make_unique<frmCreaPassword>(&host);
+            } else {
+                form = std::make_unique<frmPassword>(&host);
+            }
+            EXPECT_TRUE(Module1::DialogoAnnullato());
+            form->show();
+            form->Text1(0)->setText(c.campo0);
+            form->Text1(1)->setText(c.campo1);
+            form->Check1()->setChecked(c.ricorda);
+            (c.annulla ? form->cmdAnnulla() : form->cmdOK())->click();
+            EXPECT_EQ(form->isVisible(), !confermato && !c.annulla);
+            EXPECT_EQ((QStringList{form->Text1(0)->text(), form->Text1(1)->text()}), (QStringList{c.campo0, c.campo1}));
+        }
         EXPECT_EQ(host.messaggi, c.messaggio.isEmpty() ? QStringList() : QStringList{avviso(c.messaggio)});
-        EXPECT_EQ(form->isVisible(), !confermato && !c.annulla);
-        EXPECT_EQ(form->Text1(0)->text(), c.campo0);
-        EXPECT_EQ(form->Text1(1)->text(), c.campo1);
         EXPECT_EQ(Module1::DialogoAnnullato(), !confermato);
         EXPECT_EQ(risultati(), confermato ? c.attesi : Precedenti);
-    }
-}
-
-TEST(DialoghiPassword, ScriptedAnswersGoThroughTheDialog)
-{
-    const QString cf = u"RSSMRA70A01H501U"_s;
-    const QString nome = u"Rossi Mario"_s;
-    const struct
-    {
-        QString dialogo;
-        QVariantHash valori;
-        bool confermato;
-        QStringList messaggi;
-        QStringList attesi;
-    } casi[] = {
-        {u"password"_s, {{u"testo"_s, u" segreto "_s}, {u"ricorda"_s, true}}, true, {}, {cf, u"segreto"_s, u"1"_s}},
-        {u"password"_s, {{u"testo"_s, u"segreto"_s}, {u"annulla"_s, true}}, false, {}, Precedenti},
-        {u"nuova-password"_s,
-         {{u"testo"_s, u"corta"_s}, {u"ripetuto"_s, u"corta"_s}, {u"ricorda"_s, true}},
-         false,
-         {avviso(u"Le password deve avere almeno 8 caratteri"_s)},
-         Precedenti},
-    };
-    for (const auto &c : casi) {
-        SCOPED_TRACE(c.dialogo.toStdString() + ' ' + c.valori.value(u"testo"_s).toString().toStdString());
-        risultatiPrecedenti();
-        RisposteTest host;
-        host.copione.insert(c.dialogo, c.valori);
-        const bool confermato = c.dialogo == u"password"_s ? ChiediPassword(&host, cf, nome, nullptr)
-                                                           : ChiediNuovaPassword(&host, cf, nome, nullptr);
-        EXPECT_EQ(confermato, c.confermato);
-        EXPECT_EQ(host.dialoghi, QStringList{c.dialogo});
-        EXPECT_EQ(host.messaggi, c.messaggi);
-        EXPECT_EQ(Module1::DialogoAnnullato(), !c.confermato);
-        EXPECT_EQ(risultati(), c.attesi);
     }
 }
 
@@ -157,30 +151,17 @@ class Rimuovi : public ::testing::Test
 protected:
     void SetUp() override
     {
-        const char *righe[][4] = {{"K1", "RSSMRA70A01H501U", "Rossi", "Mario"},
-                                  {"K2", "BNCLCU65B41F205X", "Bianchi", "Lucia"},
-                                  {"K3", "VRDGPP80C03L219Z", "Verdi", "Giuseppe"}};
-        for (const auto &r : righe) {
-            clsPaziente p;
-            p.KeyPaziente = QString::fromLatin1(r[0]);
-            p.CF = QString::fromLatin1(r[1]);
-            p.Cognome = QString::fromLatin1(r[2]);
-            p.Nome = QString::fromLatin1(r[3]);
-            m_lista << p;
+        for (const QStringList &r : {QStringList{u"K1"_s, Cf, u"Rossi"_s, u"Mario"_s},
+                                     QStringList{u"K2"_s, u"BNCLCU65B41F205X"_s, u"Bianchi"_s, u"Lucia"_s},
+                                     QStringList{u"K3"_s, u"VRDGPP80C03L219Z"_s, u"Verdi"_s, u"Giuseppe"_s}}) {
+            clsPaziente &p = m_lista.emplace_back();
+            p.KeyPaziente = r[0];
+            p.CF = r[1];
+            p.Cognome = r[2];
+            p.Nome = r[3];
         }
     }
 
-    // The rows of `quante` for which `vero` holds.
-    static QList<int> righe(qsizetype quante, const std::function<bool(int)> &vero)
-    {
-        QList<int> trovate;
-        for (int i = 0; i < quante; ++i) {
-            if (vero(i)) {
-                trovate << i;
-            }
-        }
-        return trovate;
-    }
     static QList<int> spuntati(const frmRimuovi &form)
     {
         return righe(form.Elenco()->Records(), [&form](int i) { return form.Elenco()->Spuntato(i); });
@@ -189,12 +170,6 @@ protected:
     {
         return righe(m_lista.size(), [this](int i) { return m_lista.at(i).Elimina; });
     }
-
-    static inline const QString Attenzione =
-        u"ATTENZIONE: La rimozione comporta che la cartella del paziente non sia più condivisa e \r\ni dati presenti "
-        u"sul server completamente eliminati.\r\n\r\nRimuovere completamente dal server i pazienti selezionati?"_s;
-    static inline const QString Riconferma =
-        u"RICONFERMA: Procedo all'eliminazione sul server dei pazienti selezionati?"_s;
 
     QList<clsPaziente> m_lista;
     RisposteTest m_host;
@@ -230,73 +205,67 @@ TEST_F(Rimuovi, RowsFollowTheListNoRowDisablesTheButtonsSelectAllAsks)
         EXPECT_EQ(spuntati(form), QList<int>{1});
         form.EseguiComando(frmRimuovi::SelezionaTutto);
         EXPECT_EQ(spuntati(form), (QList<int>{0, 1, 2}));
-        EXPECT_EQ(m_host.messaggi, QStringList(2, domanda(u"Selezionare tutti i pazienti?"_s)));
         form.EseguiComando(frmRimuovi::DeselezionaTutto);
         EXPECT_TRUE(spuntati(form).isEmpty());
-        EXPECT_EQ(m_host.messaggi.size(), 2);
+        EXPECT_EQ(m_host.messaggi, QStringList(2, domanda(u"Selezionare tutti i pazienti?"_s)));
     }
 }
 
+// By hand the rows are ticked in the window and Rimuovi pressed; by script the host names fiscal
+// codes (any case; unknown ones are ignored) and may press Chiudi ("annulla").
 TEST_F(Rimuovi, RemovalNeedsTicksAndTwoConfirmations)
 {
+    const QString attenzione = domanda(
+        u"ATTENZIONE: La rimozione comporta che la cartella del paziente non sia più condivisa e \r\ni dati presenti "
+        u"sul server completamente eliminati.\r\n\r\nRimuovere completamente dal server i pazienti selezionati?"_s);
+    const QString riconferma = domanda(u"RICONFERMA: Procedo all'eliminazione sul server dei pazienti selezionati?"_s);
+    const QStringList due{m_lista[0].CF, m_lista[2].CF};
+    const QString ignoto = u"NONCE00000000000"_s;
     const struct
     {
-        QList<int> spunte;
+        bool copione;
+        QStringList cf;
         QList<Risposta> risposte;
         QStringList messaggi;
-        QList<int> marcati;
+        QList<int> marcati; // empty: cancelled
+        bool annulla = false;
     } casi[] = {
-        {{}, {}, {avviso(u"Nessun paziente selezionato"_s)}, {}},
-        {{0, 2}, {Risposta::No}, {domanda(Attenzione)}, {}},
-        {{0, 2}, {Risposta::Si, Risposta::No}, {domanda(Attenzione), domanda(Riconferma)}, {}},
-        {{0, 2}, {Risposta::Si, Risposta::Si}, {domanda(Attenzione), domanda(Riconferma)}, {0, 2}},
+        {false, {}, {}, {avviso(Nessuno)}, {}},
+        {false, due, {Risposta::No}, {attenzione}, {}},
+        {false, due, {Risposta::Si, Risposta::No}, {attenzione, riconferma}, {}},
+        {false, due, {Risposta::Si, Risposta::Si}, {attenzione, riconferma}, {0, 2}},
+        {true, {u"vrdgpp80c03l219z"_s, ignoto}, {Risposta::Si, Risposta::Si}, {attenzione, riconferma}, {2}},
+        {true, {ignoto}, {}, {avviso(Nessuno)}, {}},
+        {true, {m_lista[2].CF}, {Risposta::Si, Risposta::Si}, {}, {}, true},
     };
     for (const auto &c : casi) {
-        SCOPED_TRACE(c.risposte.size());
+        SCOPED_TRACE(&c - casi);
         for (clsPaziente &p : m_lista) {
             p.Elimina = false;
         }
         risultatiPrecedenti();
         RisposteTest host;
         host.risposte = c.risposte;
-        frmRimuovi form(&host, m_lista);
-        form.show();
-        for (int riga : c.spunte) {
-            form.Elenco()->Spunta(riga, true);
-        }
-        form.Azione(frmRimuovi::Rimuovi)->trigger();
-
         const bool rimossi = !c.marcati.isEmpty();
+        if (c.copione) {
+            host.copione.insert(u"rimuovi"_s, {{u"cf"_s, c.cf}});
+            if (c.annulla) {
+                host.copione[u"rimuovi"_s].insert(u"annulla"_s, true);
+            }
+            EXPECT_EQ(ScegliDaRimuovere(&host, m_lista, nullptr), rimossi);
+        } else {
+            frmRimuovi form(&host, m_lista);
+            form.show();
+            for (int riga = 0; riga < m_lista.size(); ++riga) {
+                form.Elenco()->Spunta(riga, c.cf.contains(m_lista[riga].CF));
+            }
+            form.Azione(frmRimuovi::Rimuovi)->trigger();
+            EXPECT_EQ(form.isVisible(), !rimossi);
+        }
         EXPECT_EQ(host.messaggi, c.messaggi);
         EXPECT_EQ(marcati(), c.marcati);
-        EXPECT_EQ(form.isVisible(), !rimossi);
         EXPECT_EQ(Module1::DialogoAnnullato(), !rimossi);
     }
-}
-
-TEST_F(Rimuovi, ScriptTicksByFiscalCodeChiudiCancels)
-{
-    m_host.copione.insert(u"rimuovi"_s, {{u"cf"_s, QStringList{u"vrdgpp80c03l219z"_s, u"NONCE00000000000"_s}}});
-    m_host.risposte = {Risposta::Si, Risposta::Si};
-    EXPECT_TRUE(ScegliDaRimuovere(&m_host, m_lista, nullptr));
-    EXPECT_EQ(marcati(), QList<int>{2});
-    EXPECT_EQ(m_host.messaggi.size(), 2);
-
-    // No code of the list: the window's own message, and the attempt ends cancelled.
-    RisposteTest host;
-    host.copione.insert(u"rimuovi"_s, {{u"cf"_s, QStringList{u"NONCE00000000000"_s}}});
-    EXPECT_FALSE(ScegliDaRimuovere(&host, m_lista, nullptr));
-    EXPECT_EQ(host.messaggi, QStringList{avviso(u"Nessun paziente selezionato"_s)});
-
-    // "annulla" presses Chiudi: nothing marked, whatever was ticked.
-    m_lista[2].Elimina = false;
-    RisposteTest chiudi;
-    chiudi.copione.insert(u"rimuovi"_s, {{u"cf"_s, QStringList{u"VRDGPP80C03L219Z"_s}}, {u"annulla"_s, true}});
-    chiudi.risposte = {Risposta::Si, Risposta::Si};
-    EXPECT_FALSE(ScegliDaRimuovere(&chiudi, m_lista, nullptr));
-    EXPECT_TRUE(Module1::DialogoAnnullato());
-    EXPECT_TRUE(marcati().isEmpty());
-    EXPECT_TRUE(chiudi.messaggi.isEmpty());
 }
 
 TEST(PromptPlugin, MessagesGoToTheHostAndDialogsToItsScript)
