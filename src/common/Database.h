@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QHash>
-#include <QSet>
 #include <QSqlDatabase>
 #include <QString>
 #include <QStringList>

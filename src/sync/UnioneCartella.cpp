@@ -600,15 +600,20 @@ public:
         return true;
     }
 
-    // Does the local row differ from the package row in what a doctor wrote? `locali` gets the
-    // local row's written columns.
-    bool differenze(const QVariant &rowid, const QVariantList &valori, QVariantList &locali, bool &diverse)
+    // A local row changed here and not yet sent, or a package row changed on an older version than
+    // the local one: one side loses what it wrote. Do the two differ in what a doctor wrote?
+    // `locali` gets the local row's written columns.
+    bool contesa(const QVariantList &locale, const QVariantList &valori, const QString &nelPacchetto,
+                 const QString &inLocale, QVariantList &locali, bool &diverse)
     {
+        diverse = false;
+        if (!NonInviata(*m_piano, locale) && nelPacchetto >= inLocale) {
+            return true;
+        }
         bool trovata = false;
-        if (!leggi(rowid, locali, trovata)) {
+        if (!leggi(locale.at(0), locali, trovata)) {
             return false;
         }
-        diverse = false;
         for (int i = 0; trovata && !diverse && i < locali.size(); ++i) {
             diverse = DiContenuto(m_piano->scritte.at(i)) && !StessoValore(locali.at(i), valori.at(i));
         }
@@ -1336,18 +1341,15 @@ bool UnioneCartella::UnisciPerGuid(Database &pacchetto, const QString &tabella, 
             const QString inLocale =
                 piano.localeAggiornato >= 0 ? Momento(locale.at(piano.localeAggiornato)) : QString();
             const bool vincePacchetto = nelPacchetto > inLocale || (chiaviCambiate && nelPacchetto == inLocale);
-            // Changed here and not sent, or changed there on an older version: one side loses
-            // what it wrote, and that is kept.
-            if (NonInviata(piano, locale) || nelPacchetto < inLocale) {
-                QVariantList scritteLocali;
-                bool diverse = false;
-                if (!istruzioni.differenze(locale.at(0), valori, scritteLocali, diverse)) {
-                    return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
-                }
-                if (diverse && !Conserva(ConflittoTra(piano, tabella, ComeTesto(guid), idPaziente, scritteLocali,
-                                                      valori, vincePacchetto, MedicoArchivio()))) {
-                    return false;
-                }
+            // What one side loses is kept.
+            QVariantList scritteLocali;
+            bool diverse = false;
+            if (!istruzioni.contesa(locale, valori, nelPacchetto, inLocale, scritteLocali, diverse)) {
+                return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
+            }
+            if (diverse && !Conserva(ConflittoTra(piano, tabella, ComeTesto(guid), idPaziente, scritteLocali, valori,
+                                                  vincePacchetto, MedicoArchivio()))) {
+                return false;
             }
             if (vincePacchetto) {
                 // The newer version, or the same one with its keys put right.
@@ -1464,18 +1466,16 @@ bool UnioneCartella::UnisciTabellaSingola(Database &pacchetto, const QString &ta
     } else {
         const QString nelPacchetto = MomentoPacchetto(piano, righe, valori);
         const QString inLocale = piano.localeAggiornato >= 0 ? Momento(locale.at(piano.localeAggiornato)) : QString();
-        if (NonInviata(piano, locale) || nelPacchetto < inLocale) {
-            QVariantList scritteLocali;
-            bool diverse = false;
-            if (!istruzioni.differenze(locale.at(0), valori, scritteLocali, diverse)) {
-                return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
-            }
-            // The row has an identity of its own on each side: the package's names the conflict.
-            const QString guid = piano.pacchettoGuid >= 0 ? ComeTesto(righe.value(piano.pacchettoGuid)) : QString();
-            if (diverse && !Conserva(ConflittoTra(piano, tabella, guid, idPaziente, scritteLocali, valori,
-                                                  nelPacchetto > inLocale, MedicoArchivio()))) {
-                return false;
-            }
+        QVariantList scritteLocali;
+        bool diverse = false;
+        if (!istruzioni.contesa(locale, valori, nelPacchetto, inLocale, scritteLocali, diverse)) {
+            return Fallisci(istruzioni.errore().numero, istruzioni.errore().descrizione);
+        }
+        // The row has an identity of its own on each side: the package's names the conflict.
+        const QString guid = piano.pacchettoGuid >= 0 ? ComeTesto(righe.value(piano.pacchettoGuid)) : QString();
+        if (diverse && !Conserva(ConflittoTra(piano, tabella, guid, idPaziente, scritteLocali, valori,
+                                              nelPacchetto > inLocale, MedicoArchivio()))) {
+            return false;
         }
         if (nelPacchetto > inLocale) {
             m_comeQui = false;
